@@ -1,0 +1,82 @@
+#pragma once
+// The one process-wide state record, shared by the window thread and the
+// render worker. Every field says who writes it and who reads it.
+//
+// Flags and values that both threads touch are Relaxed atomics: one side
+// writes, the other polls. The heap blocks (images and sample arrays) are
+// replaced only on the window thread; the worker holds arraysLock while it
+// uses them, for one pass or one seeded sample at a time.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "app/Relaxed.h"
+#include "app/SharedTypes.h"
+#include "settings/Settings.h"
+
+struct AppState {
+    // Persisted settings. Loaded at start-up; edited by the Properties
+    // dialog and by gestures (X, Y); the worker drifts X, Y in continuous mode.
+    Settings settings;
+
+    // Fixed geometry of the left pane (never changed).
+    int32_t viewWidth = 512;
+    int32_t viewHeight = 512;
+    float viewScale = 2.0f;
+
+    // Left pane pixels. Written by the worker (view plots) and the window
+    // thread (clears, outline, marker); allocated once at start-up.
+    RgbImage viewImage = {};
+    // Full-size output. Written by the worker (splats) and the window thread
+    // (clears); replaced by the window thread only under arraysLock while no
+    // run is in progress. Its width and height are those of the block held.
+    RgbImage outputImage = {};
+    // The two panes together, (0, 0, 2 x viewWidth, viewHeight).
+    ClientRect clientRect = {0, 0, 0, 0};
+
+    // Selected region. Written by the window thread at a left release,
+    // read by the worker every pass.
+    Relaxed<float> regionWidth{2.0f};
+    Relaxed<float> regionReciprocal{0.0f};
+    Relaxed<float> regionCenterRe{0.0f};
+    Relaxed<float> regionCenterIm{0.0f};
+
+    // Sample arrays. Replaced by the window thread under arraysLock; used by
+    // the worker under arraysLock.
+    SampleSet samples = {};
+    std::mutex arraysLock;
+
+    // Run flags. The window thread raises requests; the worker runs them.
+    Relaxed<bool> running;           // a run is in progress (worker sets, both clear)
+    Relaxed<bool> quitRequested;     // set once at shutdown, never cleared
+    Relaxed<bool> restartRequested;  // seed and run when idle (window sets, worker clears)
+    Relaxed<bool> regionMode;        // passes splat into outputImage over the region
+    Relaxed<bool> continuous;        // at a run end drift the start point and run again
+
+    // Left-drag and right-click state; window thread only.
+    bool dragging = false;
+    bool dragFromOutputPane = false;
+    bool noSnap = false;
+    int32_t dragStartX = 0;
+    int32_t dragStartY = 0;
+    int32_t dragEndX = 0;
+    int32_t dragEndY = 0;
+
+    // The worker's thread handle. Set at start-up; cleared by the worker with
+    // a release store as its last access to this record, which shutdown
+    // acquires before it releases the images and arrays.
+    std::atomic<void*> workerHandle{nullptr};
+
+    // Platform handles, stored untyped so the engine needs no platform header.
+    Relaxed<void*> mainWindow;  // set by CreateMainWindow; target of titles and repaints
+    void* instance = nullptr;   // module instance, for dialogs
+
+    // Resource strings read at start-up.
+    char windowTitle[100] = {};
+    char className[100] = {};
+
+    // The status text last set through SetStatusTitle (a string literal).
+    Relaxed<const char*> statusTitle;
+};
+
+extern AppState app;

@@ -1,0 +1,11 @@
+#pragma once
+// The bitmap file written by Save, and the shell preview.
+#include <string>
+
+// Writes the output image to file (normally "output.bmp" in the current
+// directory). Rows whose byte length is not a multiple of 4 are filled out
+// in the file. The old file is replaced only when the new one is complete.
+// False with the reason in error when nothing was written.
+bool WriteBitmap(const char* file, std::string& error);
+// Hands "output.bmp" to the desktop shell with the verb "preview".
+void LaunchPreview();

@@ -1,0 +1,72 @@
+// The platform layer of the native build: what the engine needs, without a
+// window system.
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "platform/Platform.h"
+
+void ExecutablePath(char* buffer, uint32_t capacity)
+{
+    if (capacity == 0) return;
+    ssize_t n = readlink("/proc/self/exe", buffer, capacity - 1);
+    buffer[n > 0 ? n : 0] = '\0';
+}
+
+char PathSeparator() { return '/'; }
+
+void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void CloseThreadHandle(void*) {}
+
+void PostWindowTitle(const char* text)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onTitle) observer->onTitle(text);
+}
+
+void RequestRepaint(const ClientRect& area)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onRepaint) observer->onRepaint(area);
+}
+
+void ShowMemoryError(const char* text)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onMemoryError) {
+        observer->onMemoryError(text);
+        return;
+    }
+    std::fprintf(stderr, "Memory Error.: %s\n", text);
+}
+
+void LaunchShellPreview(const char*) {}
+
+bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
+{
+    std::string temporary = std::string(path) + ".tmp";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    for (size_t i = 0; ok && i < partCount; ++i)
+        ok = std::fwrite(parts[i].bytes, 1, parts[i].count, file) == parts[i].count;
+    if (!ok) error = std::strerror(errno);
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        error = std::strerror(errno);
+    }
+    if (ok && std::rename(temporary.c_str(), path) != 0) {
+        ok = false;
+        error = std::strerror(errno);
+    }
+    if (!ok) std::remove(temporary.c_str());
+    return ok;
+}

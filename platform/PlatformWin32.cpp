@@ -1,0 +1,102 @@
+// The platform layer of the Windows program: the real Win32 calls.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/AppState.h"
+#include "platform/Platform.h"
+#include "platform/Win32Messages.h"
+
+void ExecutablePath(char* buffer, uint32_t capacity)
+{
+    if (capacity == 0) return;
+    buffer[0] = '\0';
+    GetModuleFileNameA(nullptr, buffer, capacity);
+    buffer[capacity - 1] = '\0';
+}
+
+char PathSeparator() { return '\\'; }
+
+void SleepMilliseconds(uint32_t ms) { Sleep(ms); }
+
+void CloseThreadHandle(void* handle)
+{
+    if (handle) CloseHandle(static_cast<HANDLE>(handle));
+}
+
+void PostWindowTitle(const char* text)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onTitle) observer->onTitle(text);
+    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    if (window) PostMessageA(window, kSetTitleMessage, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void RequestRepaint(const ClientRect& area)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onRepaint) observer->onRepaint(area);
+    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    if (!window) return;
+    RECT rect = {area.left, area.top, area.right, area.bottom};
+    RedrawWindow(window, &rect, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
+}
+
+void ShowMemoryError(const char* text)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onMemoryError) {
+        observer->onMemoryError(text);
+        return;
+    }
+    HWND owner = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    MessageBoxA(owner, text, "Memory Error.", MB_OK);
+}
+
+void LaunchShellPreview(const char* file)
+{
+    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    ShellExecuteA(window, "preview", file, nullptr, nullptr, SW_HIDE);
+}
+
+// The system's text for an error code, without the trailing line break.
+static std::string ErrorText(DWORD code)
+{
+    char text[256] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = '\0';
+    if (n == 0) std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(code));
+    return text;
+}
+
+bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
+{
+    // The destination must be replaceable before anything is written: a file
+    // another program holds open stays as it is and the user is told.
+    std::string temporary = std::string(path) + ".tmp";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = ErrorText(GetLastError());
+        return false;
+    }
+    bool ok = true;
+    for (size_t i = 0; ok && i < partCount; ++i) {
+        DWORD written = 0;
+        ok = WriteFile(file, parts[i].bytes, static_cast<DWORD>(parts[i].count), &written, nullptr) &&
+             written == parts[i].count;
+        if (!ok) error = ErrorText(GetLastError());
+    }
+    if (!CloseHandle(file) && ok) {
+        ok = false;
+        error = ErrorText(GetLastError());
+    }
+    if (ok && !MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
+        ok = false;
+        error = ErrorText(GetLastError());
+    }
+    if (!ok) DeleteFileA(temporary.c_str());
+    return ok;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The sample set: allocation with the colour ramp, the worker's random
+// sequence, and the seeding of a run.
+#include <cstdint>
+
+#include "app/SharedTypes.h"
+
+// Replaces the three arrays for SamplePoints entries and fills the colours
+// from Brightness. Takes arraysLock. On failure shows the "Memory Error." box
+// and returns false.
+bool AllocSamples();
+void ReleaseSamples();
+
+// The worker's generator: state = state x 214013 + 2531011 (mod 2^32),
+// value = (state >> 16) & 0x7FFF. One state per thread, starting at 1.
+int32_t NextRandom();
+void ResetRandom();  // back to state 1 on the calling thread (tests, renderer)
+
+// Seeds every sample for a new run; drives running and the status title.
+void SeedSamples();
+// Puts sample i of samples at a fresh position around (X, Y): the jitter
+// draws and the snap when BorderOnly is set. The caller sets the constant.
+void SeedPosition(SampleSet& samples, int32_t i);

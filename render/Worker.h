@@ -1,0 +1,15 @@
+#pragma once
+// The render worker: turns the flags raised by the window into runs.
+#include <cstdint>
+
+// Thread procedure; the parameter is ignored. Returns when quitRequested is
+// seen, after clearing the worker handle.
+uint32_t RenderWorker(void* parameter);
+// running = false, then the title "stopped".
+void StopRender();
+// Sets the status title (main window title) without waiting.
+void SetStatusTitle(const char* text);
+
+// One pass over the samples; the caller holds arraysLock.
+void RegionPass();
+void ViewPass();
