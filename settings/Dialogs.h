@@ -1,0 +1,6 @@
+#pragma once
+// The dialog procedures of the Windows program.
+#include <windows.h>
+
+INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
