@@ -1,7 +1,12 @@
 #include "render/Worker.h"
 
+#include <cstdint>
+#include <mutex>
+
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "render/Image.h"
+#include "render/Samples.h"
 
 void SetStatusTitle(const char* text)
 {
@@ -15,4 +20,119 @@ void StopRender()
     SetStatusTitle("stopped");
 }
 
-// (the worker loop and the passes are being written)
+// One step of z <- z^2 + c from the point read: carried in double, each part
+// stored as float32.
+static PlanePoint NextPoint(double re, double im, double re2, double im2, PlanePoint c)
+{
+    PlanePoint next;
+    next.im = static_cast<float>(2.0 * re * im + c.im);
+    next.re = static_cast<float>(re2 - im2 + c.re);
+    return next;
+}
+
+void RegionPass()
+{
+    SampleSet& s = app.samples;
+    const bool checkBailout = app.settings.CheckBailout;
+    const bool julia = app.settings.Julia;
+    const double maxBailout = app.settings.MaxBailout;
+    const double minBailout = app.settings.MinBailout;
+    for (int32_t i = 0; i < s.count; ++i) {
+        const PlanePoint z = s.z[i];
+        const double re = z.re;
+        const double im = z.im;
+        const double re2 = re * re;
+        const double im2 = im * im;
+        SplatOutput(z, s.colour[i]);
+        const PlanePoint next = NextPoint(re, im, re2, im2, s.c[i]);
+        s.z[i] = next;
+        if (!checkBailout) continue;
+        bool reseed = re2 + im2 > maxBailout;
+        if (!reseed) {
+            // Converged: the step moved the point less than the tolerance.
+            const double dre = re - static_cast<double>(next.re);
+            const double dim = im - static_cast<double>(next.im);
+            reseed = dre * dre + dim * dim < minBailout;
+        }
+        if (reseed) {
+            SeedPosition(s, i);
+            s.c[i] = julia ? s.c[0] : s.z[i];
+        }
+    }
+}
+
+void ViewPass()
+{
+    SampleSet& s = app.samples;
+    // The preview follows a fraction of the samples so quick runs stay quick.
+    int64_t step = (2 * static_cast<int64_t>(app.outputImage.width)) / app.viewWidth;
+    if (step < 1) step = 1;
+    const int64_t n = s.count / step;
+    for (int64_t i = 0; i < n; ++i) {
+        const PlanePoint z = s.z[i];
+        const double re = z.re;
+        const double im = z.im;
+        PlotView(z, s.colour[i]);
+        s.z[i] = NextPoint(re, im, re * re, im * im, s.c[i]);
+    }
+}
+
+static Relaxed<uint32_t> passCount;
+
+uint32_t WorkerPassCount() { return passCount; }
+
+static void RunOnePass()
+{
+    std::lock_guard<std::mutex> hold(app.arraysLock);
+    if (app.regionMode)
+        RegionPass();
+    else
+        ViewPass();
+    passCount = passCount + 1u;
+}
+
+// A run has done its Iterations + 2 passes: chain the next continuous run,
+// or stop with "done!". Either way both panes are repainted.
+static void EndRun()
+{
+    if (app.continuous && app.running) {
+        app.settings.X = static_cast<float>(static_cast<double>(app.settings.X) +
+                                            static_cast<double>(app.settings.DriftX));
+        app.settings.Y = static_cast<float>(static_cast<double>(app.settings.Y) +
+                                            static_cast<double>(app.settings.DriftY));
+        SeedSamples();
+    } else {
+        app.running = false;
+        SetStatusTitle("done!");
+    }
+    RequestRepaint(app.clientRect);
+}
+
+uint32_t RenderWorker(void*)
+{
+    // 64 bits so a huge Iterations value never overflows the count.
+    int64_t passes = 0;
+    while (!app.quitRequested) {
+        if (!app.running) {
+            if (app.restartRequested) {
+                app.restartRequested = false;
+                SeedSamples();
+                passes = 0;
+            } else {
+                SleepMilliseconds(100);
+            }
+            continue;
+        }
+        RunOnePass();
+        const int64_t old = passes++;
+        if (old > app.settings.Iterations) {
+            EndRun();
+            passes = 0;
+        }
+    }
+    // Shutdown waits for the cleared handle before it releases the blocks,
+    // so clearing it is the last thing done here.
+    CloseThreadHandle(app.workerHandle.load(std::memory_order_acquire));
+    app.workerHandle.store(nullptr, std::memory_order_release);
+    return 0;
+}

@@ -10,6 +10,9 @@ void StopRender();
 // Sets the status title (main window title) without waiting.
 void SetStatusTitle(const char* text);
 
+// Passes the worker has performed since the process started, wrapping at
+// 2^32; for progress displays.
+uint32_t WorkerPassCount();
 // One pass over the samples; the caller holds arraysLock.
 void RegionPass();
 void ViewPass();
