@@ -5,7 +5,9 @@
 // One command per line on standard input, answers on standard output; each
 // answer ends with a line "." so the driver knows where it stops.
 //   windows                 top-level windows: hwnd pid visible class title
-//   info HWND               exists visible clientX clientY clientW clientH title
+//   info HWND               exists visible clientX clientY clientW clientH
+//                           windowLeft windowTop windowRight windowBottom title
+//   closebox HWND           a screen point over the window's close box, or 0
 //   controls HWND           child windows: hwnd id class enabled checked text
 //   hold PATH               open PATH with share mode 0 and keep it open
 //   release                 close the held file
@@ -84,8 +86,36 @@ static void Info(HWND window)
     ClientToScreen(window, &origin);
     RECT client = {0, 0, 0, 0};
     GetClientRect(window, &client);
-    std::printf("1 %d %ld %ld %ld %ld %s\n", IsWindowVisible(window) ? 1 : 0, origin.x, origin.y,
-                client.right - client.left, client.bottom - client.top, WindowText(window).c_str());
+    RECT frame = {0, 0, 0, 0};
+    GetWindowRect(window, &frame);
+    std::printf("1 %d %ld %ld %ld %ld %ld %ld %ld %ld %s\n", IsWindowVisible(window) ? 1 : 0, origin.x,
+                origin.y, client.right - client.left, client.bottom - client.top, frame.left, frame.top,
+                frame.right, frame.bottom, WindowText(window).c_str());
+}
+
+// Scans the caption strip for the point the window itself calls its close box.
+static void CloseBox(HWND window)
+{
+    RECT frame = {0, 0, 0, 0};
+    GetWindowRect(window, &frame);
+    for (LONG y = frame.top; y < frame.top + 40 && y < frame.bottom; ++y)
+        for (LONG x = frame.right - 1; x > frame.right - 80 && x > frame.left; --x) {
+            DWORD_PTR hit = 0;
+            SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit);
+            if (hit == HTCLOSE) {
+                // The middle of the box's row run is safer than its edge.
+                LONG left = x;
+                while (left > frame.left) {
+                    SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(left - 1, y), SMTO_ABORTIFHUNG,
+                                        2000, &hit);
+                    if (hit != HTCLOSE) break;
+                    --left;
+                }
+                std::printf("%ld %ld\n", (left + x) / 2, y + 6);
+                return;
+            }
+        }
+    std::printf("0\n");
 }
 
 static void Hold(const char* path)
@@ -107,6 +137,7 @@ int main()
 
         if (!std::strcmp(line, "windows")) EnumWindows(ListTopWindow, 0);
         else if (!std::strcmp(line, "info")) Info(ParseWindow(argument));
+        else if (!std::strcmp(line, "closebox")) CloseBox(ParseWindow(argument));
         else if (!std::strcmp(line, "controls")) EnumChildWindows(ParseWindow(argument), ListControl, 0);
         else if (!std::strcmp(line, "hold")) Hold(argument);
         else if (!std::strcmp(line, "release")) {

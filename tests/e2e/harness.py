@@ -1,0 +1,574 @@
+"""Drives Halovane.exe under Wine in Xvfb: the display, the Wine prefix, the
+program and its helper, pointer and keys, screenshots, bitmaps and checks.
+
+Procedural on purpose: one module-level session record and small functions.
+Every process started here is ended here, by its own id.
+"""
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import time
+
+# Filled by StartSession.
+session = {}
+
+
+class Failure(Exception):
+    """A scenario's check did not hold."""
+
+
+def Check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------- session
+
+def FindFreeDisplay():
+    for number in range(57, 200):
+        if number == 91:  # kept free for another user of this machine
+            continue
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+            return number
+    raise Failure("no free X display number")
+
+
+def RequireTools():
+    for tool in ("Xvfb", "xdotool", "xwd", "wine", "wineboot", "wineserver"):
+        Check(shutil.which(tool), "%s is missing: install the packages of scripts/setup.sh" % tool)
+
+
+def StartSession(work_dir, exe, helper, renderer):
+    RequireTools()
+    for path, what in ((exe, "Halovane.exe"), (helper, "wininfo.exe"), (renderer, "halovane-render")):
+        Check(os.path.isfile(path), "%s not found at %s (build it first)" % (what, path))
+    if os.path.exists(work_dir):
+        shutil.rmtree(work_dir)
+    os.makedirs(work_dir)
+    session.update(work=work_dir, exe=exe, helper=helper, renderer=renderer, started=[])
+    number = FindFreeDisplay()
+    display = ":%d" % number
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    session.update(display=display, xvfb=xvfb)
+    deadline = time.time() + 10
+    while not os.path.exists("/tmp/.X11-unix/X%d" % number):
+        Check(xvfb.poll() is None, "Xvfb failed to start on %s" % display)
+        Check(time.time() < deadline, "Xvfb did not come up on %s" % display)
+        time.sleep(0.05)
+    MakeBasePrefix()
+
+
+def BaseEnvironment(prefix):
+    env = dict(os.environ)
+    env.update(DISPLAY=session["display"], WINEPREFIX=prefix, WINEARCH="win32",
+               WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
+    return env
+
+
+def MakeBasePrefix():
+    prefix = os.path.join(session["work"], "base-prefix")
+    env = BaseEnvironment(prefix)
+    started = time.time()
+    subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    registry = [
+        # Wine's virtual desktop: fixed frames, and `wine Halovane.exe` stays the
+        # program's own process, so its exit status is the program's.
+        ("HKCU\\Software\\Wine\\Explorer", "Desktop", "REG_SZ", "Default"),
+        ("HKCU\\Software\\Wine\\Explorer\\Desktops", "Default", "REG_SZ", "1280x1000"),
+        # A crash must fail the test, not wait for a click.
+        ("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
+    ]
+    for key, name, kind, value in registry:
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    Check(os.path.isfile(os.path.join(prefix, "system.reg")), "wineboot did not create a Wine prefix")
+    session["base_prefix"] = prefix
+    print("e2e: Wine prefix made in %.1f s" % (time.time() - started), flush=True)
+
+
+def CopyPrefix(target):
+    # Hard links for the large, never-written system files; real copies of
+    # what Wine writes (it replaces registry files by renaming, but be safe).
+    subprocess.run(["cp", "-al", session["base_prefix"], target], check=True)
+    for root, _, files in os.walk(target):
+        for name in files:
+            if name.endswith(".reg") or name.endswith(".ini"):
+                path = os.path.join(root, name)
+                data = open(path, "rb").read()
+                os.unlink(path)
+                open(path, "wb").write(data)
+
+
+def EndSession():
+    xvfb = session.get("xvfb")
+    if xvfb and xvfb.poll() is None:
+        xvfb.terminate()
+        try:
+            xvfb.wait(5)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+            xvfb.wait()
+
+
+# ---------------------------------------------------------------- one test
+
+def NewTest(name, ini_text=None):
+    """A fresh directory with its own prefix and a copy of the program."""
+    base = os.path.join(session["work"], name)
+    run_dir = os.path.join(base, "run")
+    os.makedirs(run_dir)
+    CopyPrefix(os.path.join(base, "prefix"))
+    shutil.copy(session["exe"], os.path.join(run_dir, "Halovane.exe"))
+    shutil.copy(session["helper"], os.path.join(base, "wininfo.exe"))
+    if ini_text is not None:
+        with open(os.path.join(run_dir, "Halovane.ini"), "w", newline="") as f:
+            f.write(ini_text.replace("\n", "\r\n"))
+    test = dict(name=name, base=base, run=run_dir, env=BaseEnvironment(os.path.join(base, "prefix")),
+                program=None, helper=None, hwnd=None, origin=None)
+    StartHelper(test)
+    return test
+
+
+def StartHelper(test):
+    helper = subprocess.Popen(["wine", os.path.join(test["base"], "wininfo.exe")], cwd=test["base"],
+                              env=test["env"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
+    test["helper"] = helper
+    Ask(test, "windows")  # waits until Wine and its desktop are up
+
+
+def Ask(test, command):
+    helper = test["helper"]
+    helper.stdin.write(command + "\n")
+    helper.stdin.flush()
+    lines = []
+    while True:
+        line = helper.stdout.readline()
+        Check(line != "", "the window helper ended unexpectedly")
+        line = line.rstrip("\n")
+        if line == ".":
+            return lines
+        lines.append(line)
+
+
+def Unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def TopWindows(test):
+    windows = []
+    for line in Ask(test, "windows"):
+        head, _, title = line.partition("\t")
+        hwnd, pid, visible, cls = head.split(" ", 3)
+        windows.append(dict(hwnd=int(hwnd), visible=visible == "1", cls=Unescape(cls), title=Unescape(title)))
+    return windows
+
+
+def WindowInfo(test, hwnd):
+    line = Ask(test, "info %d" % hwnd)[0]
+    fields = line.split(" ", 10)
+    if fields[0] != "1":
+        return None
+    numbers = [int(v) for v in fields[1:10]]
+    return dict(visible=numbers[0] == 1, origin=(numbers[1], numbers[2]), size=(numbers[3], numbers[4]),
+                frame=tuple(numbers[5:9]), title=Unescape(fields[10]) if len(fields) > 10 else "")
+
+
+def Controls(test, hwnd):
+    controls = []
+    for line in Ask(test, "controls %d" % hwnd):
+        head, _, text = line.partition("\t")
+        child, cid, enabled, checked, cls = head.split(" ", 4)
+        controls.append(dict(hwnd=int(child), id=int(cid), enabled=enabled == "1", checked=int(checked),
+                             cls=Unescape(cls), text=Unescape(text)))
+    return controls
+
+
+def WaitFor(what, probe, timeout):
+    deadline = time.time() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.time() > deadline:
+            raise Failure("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(0.03)
+
+
+def FindWindow(test, cls=None, title=None, timeout=15):
+    def probe():
+        for w in TopWindows(test):
+            if w["visible"] and (cls is None or w["cls"] == cls) and (title is None or w["title"] == title):
+                return w
+        return None
+    return WaitFor("a window %s %s" % (cls or "", repr(title) if title else ""), probe, timeout)
+
+
+def VisibleDialogs(test):
+    return [w for w in TopWindows(test) if w["visible"] and w["cls"] == "#32770"]
+
+
+def StartProgram(test, wait_window=True):
+    program = subprocess.Popen(["wine", "Halovane.exe"], cwd=test["run"], env=test["env"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    test["program"] = program
+    if wait_window:
+        window = FindWindow(test, cls="HALOVANE")
+        test["hwnd"] = window["hwnd"]
+        info = WindowInfo(test, test["hwnd"])
+        test["origin"] = info["origin"]
+        test["client"] = info["size"]
+        # The first paint happens before the message loop starts; let it land.
+        StableClient(test)
+    return program
+
+
+def Title(test):
+    info = WindowInfo(test, test["hwnd"])
+    return info["title"] if info else None
+
+
+def WaitTitle(test, title, timeout=60):
+    WaitFor("the title %r (it is %r)" % (title, Title(test)), lambda: Title(test) == title, timeout)
+
+
+def TitleStays(test, title, seconds=1.0):
+    # Showing that nothing happens needs a wait; keep it short.
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        now = Title(test)
+        Check(now == title, "the title changed to %r, expected it to stay %r" % (now, title))
+        time.sleep(0.05)
+
+
+def WaitExit(test, timeout=20):
+    try:
+        return test["program"].wait(timeout)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not exit within %.0f s" % timeout)
+
+
+def EndTest(test):
+    """Ends whatever this test started, by process id, then its wineserver."""
+    for key in ("program", "helper"):
+        proc = test.get(key)
+        if proc and proc.poll() is None:
+            if key == "helper":
+                try:
+                    proc.stdin.write("quit\n")
+                    proc.stdin.flush()
+                    proc.wait(5)
+                    continue
+                except (OSError, subprocess.TimeoutExpired):
+                    pass
+            proc.kill()
+            proc.wait()
+    # The prefix is this test's own, so this ends only what the test started.
+    subprocess.run(["wineserver", "-k"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def RemoveTest(test):
+    shutil.rmtree(test["base"], ignore_errors=True)
+
+
+# ---------------------------------------------------------------- input
+
+PAUSE = 0.06
+
+
+def Xdo(test, *args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], env=test["env"], check=True)
+
+
+def MoveTo(test, x, y):
+    ox, oy = test["origin"]
+    Xdo(test, "mousemove", ox + x, oy + y)
+    time.sleep(PAUSE)
+
+
+def MoveScreen(test, x, y):
+    Xdo(test, "mousemove", x, y)
+    time.sleep(PAUSE)
+
+
+def Click(test, x, y, button=1, shift=False):
+    MoveTo(test, x, y)
+    if shift:
+        Xdo(test, "keydown", "shift")
+        time.sleep(PAUSE)
+    Xdo(test, "mousedown", button)
+    time.sleep(PAUSE)
+    Xdo(test, "mouseup", button)
+    time.sleep(PAUSE)
+    if shift:
+        Xdo(test, "keyup", "shift")
+        time.sleep(PAUSE)
+
+
+def RightClick(test, x, y, shift=False):
+    Click(test, x, y, button=3, shift=shift)
+
+
+def DragPath(start, end, steps=6):
+    (sx, sy), (ex, ey) = start, end
+    return [(sx + (ex - sx) * k // steps, sy + (ey - sy) * k // steps) for k in range(1, steps + 1)]
+
+
+def Press(test, x, y, button=1):
+    MoveTo(test, x, y)
+    Xdo(test, "mousedown", button)
+    time.sleep(PAUSE)
+
+
+def Release(test, button=1):
+    Xdo(test, "mouseup", button)
+    time.sleep(PAUSE)
+
+
+def Drag(test, start, end):
+    Press(test, *start)
+    for point in DragPath(start, end):
+        MoveTo(test, *point)
+    Release(test)
+
+
+def Key(test, *keys):
+    for key in keys:
+        Xdo(test, "key", key)
+        time.sleep(PAUSE)
+
+
+def Type(test, text):
+    Xdo(test, "type", "--delay", "30", text)
+    time.sleep(PAUSE)
+
+
+def Menu(test, *keys):
+    """Alt+F (or Alt+H with help=True style keys) then the given keys."""
+    Key(test, *keys)
+
+
+# ---------------------------------------------------------------- screenshots
+
+def GrabScreen(test):
+    raw = subprocess.run(["xwd", "-root", "-silent"], env=test["env"], stdout=subprocess.PIPE, check=True).stdout
+    return ParseXwd(raw)
+
+
+def ParseXwd(raw):
+    """A ZPixmap XWD dump of a 24/32-bit TrueColor screen -> (w, h, BGR rows top-down)."""
+    fields = struct.unpack(">25I", raw[:100])
+    header_size, version, pixmap_format, depth, width, height = fields[:6]
+    byte_order, bits_per_pixel, bytes_per_line, ncolours = fields[7], fields[11], fields[12], fields[19]
+    red_mask, green_mask, blue_mask = fields[14], fields[15], fields[16]
+    Check(version == 7 and pixmap_format == 2 and bits_per_pixel == 32,
+          "unexpected screenshot format (version %d, format %d, %d bits)" % (version, pixmap_format, bits_per_pixel))
+    data = raw[header_size + 12 * ncolours:]
+    order = "<" if byte_order == 0 else ">"
+    # Byte positions of blue, green and red inside each 32-bit pixel.
+    def position(mask):
+        shift = (mask & -mask).bit_length() - 1
+        index = shift // 8
+        return index if order == "<" else 3 - index
+    return dict(width=width, height=height, stride=bytes_per_line, data=data,
+                pos=(position(blue_mask), position(green_mask), position(red_mask)))
+
+
+def Crop(screen, x, y, w, h):
+    """Top-down BGR bytes of a screen rectangle."""
+    out = bytearray(w * h * 3)
+    b, g, r = screen["pos"]
+    for row in range(h):
+        start = (y + row) * screen["stride"] + x * 4
+        line = screen["data"][start:start + w * 4]
+        o = row * w * 3
+        out[o:o + w * 3:3] = line[b::4]
+        out[o + 1:o + w * 3:3] = line[g::4]
+        out[o + 2:o + w * 3:3] = line[r::4]
+    return dict(width=w, height=h, data=bytes(out))
+
+
+def GrabClient(test):
+    ox, oy = test["origin"]
+    return Crop(GrabScreen(test), ox, oy, 1024, 512)
+
+
+def StableClient(test, timeout=10):
+    """A client-area screenshot taken once two grabs in a row agree."""
+    previous = GrabClient(test)
+    deadline = time.time() + timeout
+    while True:
+        time.sleep(0.1)
+        current = GrabClient(test)
+        if current["data"] == previous["data"]:
+            return current
+        Check(time.time() < deadline, "the screen did not settle within %.0f s" % timeout)
+        previous = current
+
+
+def Pane(client, right):
+    w = client["width"]
+    out = bytearray()
+    for row in range(512):
+        start = (row * w + (512 if right else 0)) * 3
+        out += client["data"][start:start + 512 * 3]
+    return dict(width=512, height=512, data=bytes(out))
+
+
+# ---------------------------------------------------------------- bitmaps
+
+def ReadBmp(path):
+    """A 24-bit bottom-up bitmap as written by the program -> top-down image."""
+    raw = open(path, "rb").read()
+    Check(raw[:2] == b"BM", "%s is not a bitmap" % path)
+    offset, = struct.unpack_from("<I", raw, 10)
+    width, height = struct.unpack_from("<ii", raw, 18)
+    bits, = struct.unpack_from("<H", raw, 28)
+    Check(bits == 24 and height > 0, "%s: unexpected bitmap layout" % path)
+    stride = width * 3
+    pixels = raw[offset:offset + stride * height]
+    rows = [pixels[(height - 1 - r) * stride:(height - r) * stride] for r in range(height)]
+    return dict(width=width, height=height, data=b"".join(rows))
+
+
+def WriteBmp(path, image):
+    w, h = image["width"], image["height"]
+    stride = w * 3
+    padded = (stride + 3) & ~3
+    body = bytearray()
+    for r in range(h - 1, -1, -1):
+        body += image["data"][r * stride:(r + 1) * stride] + b"\0" * (padded - stride)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(body), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 0, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + body)
+
+
+def SpanTable(source, target):
+    spans = []
+    for x in range(target):
+        first = x * source // target
+        last = max(first, (x + 1) * source // target - 1)
+        spans.append((first, last))
+    return spans
+
+
+def PaneAverage(image, w=512, h=512):
+    """What the right pane shows for an output image: the mean of the covered
+    pixels, rounded to nearest, rows counted from the bottom like the image."""
+    ow, oh, data = image["width"], image["height"], image["data"]
+    cols, rows_from_bottom = SpanTable(ow, w), SpanTable(oh, h)
+    out = bytearray(w * h * 3)
+    for y in range(h):  # pane row from the top
+        first, last = rows_from_bottom[h - 1 - y]
+        # Image rows are top-down here: bottom row index b is data row oh-1-b.
+        sums = [0] * (ow * 3)
+        for b in range(first, last + 1):
+            line = data[(oh - 1 - b) * ow * 3:(oh - b) * ow * 3]
+            sums = list(map(int.__add__, sums, line))
+        n_rows = last - first + 1
+        o = y * w * 3
+        for x, (c0, c1) in enumerate(cols):
+            n = (c1 - c0 + 1) * n_rows
+            for ch in range(3):
+                total = sum(sums[c * 3 + ch] for c in range(c0, c1 + 1))
+                out[o + x * 3 + ch] = (total + n // 2) // n
+    return dict(width=w, height=h, data=bytes(out))
+
+
+def DiffImage(a, b):
+    out = bytearray(len(a["data"]))
+    for i, (p, q) in enumerate(zip(a["data"], b["data"])):
+        out[i] = 255 if p != q else 0
+    return dict(width=a["width"], height=a["height"], data=bytes(out))
+
+
+def CountDiff(a, b):
+    if a["width"] != b["width"] or a["height"] != b["height"]:
+        return -1
+    w = a["width"]
+    bad, first = 0, None
+    for i in range(0, len(a["data"]), 3):
+        if a["data"][i:i + 3] != b["data"][i:i + 3]:
+            bad += 1
+            if first is None:
+                first = (i // 3 % w, i // 3 // w, a["data"][i:i + 3][::-1].hex(), b["data"][i:i + 3][::-1].hex())
+    return bad, first
+
+
+def FailureDir(test):
+    path = os.path.join(session["work"], "failures", test["name"])
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def CheckImagesEqual(test, what, actual, expected):
+    if actual["data"] == expected["data"] and actual["width"] == expected["width"]:
+        return
+    folder = FailureDir(test)
+    tag = what.replace(" ", "-")
+    WriteBmp(os.path.join(folder, tag + "-actual.bmp"), actual)
+    WriteBmp(os.path.join(folder, tag + "-expected.bmp"), expected)
+    detail = ""
+    if actual["width"] == expected["width"] and actual["height"] == expected["height"]:
+        WriteBmp(os.path.join(folder, tag + "-diff.bmp"), DiffImage(actual, expected))
+        bad, first = CountDiff(actual, expected)
+        detail = "; %d pixels differ, first at %s (x, y, actual rgb, expected rgb)" % (bad, first)
+    raise Failure("%s differs from the expected image%s; images in %s" % (what, detail, folder))
+
+
+def Black(w, h):
+    return dict(width=w, height=h, data=bytes(w * h * 3))
+
+
+# ---------------------------------------------------------------- the renderer
+
+def Render(test, args, output):
+    cmd = [session["renderer"], "--quiet", "-o", output] + args
+    done = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    Check(done.returncode == 0, "halovane-render %s failed (%d): %s" % (" ".join(args), done.returncode,
+                                                                       done.stderr.strip()))
+    return output
+
+
+def F32(value):
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+def ViewPixelToPlane(col, row, center):
+    return (F32((col - 256) / 512 * 2.0 + center[0]), F32((256 - row) / 512 * 2.0 + center[1]))
+
+
+def RegionPixelToPlane(col, row, region):
+    width, cx, cy = region
+    return (F32((col - 256) * (width / 512) + cx), F32((256 - row) * (width / 512) + cy))
+
+
+def DragRegion(start, end, center, region=None):
+    """The region a drag from client start to client end selects: the float32
+    RegionWidth, centre, and the double width the reciprocal is taken of."""
+    if region is None:
+        a = ViewPixelToPlane(start[0], 512 - start[1], center)
+        b = ViewPixelToPlane(end[0], 512 - end[1], center)
+    else:
+        a = RegionPixelToPlane(start[0] - 512, 512 - start[1], region)
+        b = RegionPixelToPlane(end[0] - 512, 512 - end[1], region)
+    d = b[0] - a[0]
+    return dict(width=F32(d), d=d, cx=F32((a[0] + b[0]) * 0.5), cy=F32((a[1] + b[1]) * 0.5))
+
+
+def RegionArgument(region):
+    return "%r,%r,%r" % (region["cx"], region["cy"], region["d"])

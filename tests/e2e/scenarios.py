@@ -1,0 +1,577 @@
+"""End-to-end scenarios of Halovane.exe under Wine in Xvfb.
+
+python3 tests/e2e/scenarios.py EXE HELPER RENDERER WORKDIR [name ...]
+Each scenario starts the program in a fresh directory with a fresh copy of
+the Wine prefix; the checks compare its screen and files with what
+halovane-render makes for the same settings.
+"""
+import os
+import sys
+import time
+import traceback
+
+import harness as h
+from harness import Check
+
+SCENARIOS = []
+
+
+def Scenario(function):
+    SCENARIOS.append(function)
+    return function
+
+
+def Ini(**values):
+    lines = ["[HV]"] + ["%s=%s" % (k, v) for k, v in values.items()]
+    return "\n".join(lines) + "\n"
+
+
+def RendererSettings(test):
+    """The settings file the program reads, for halovane-render."""
+    path = os.path.join(test["run"], "Halovane.ini")
+    if os.path.exists(path):
+        return path
+    empty = os.path.join(test["base"], "defaults.ini")
+    open(empty, "w").close()
+    return empty
+
+
+def Expected(test, name, *args):
+    out = os.path.join(test["base"], name)
+    h.Render(test, ["--settings", RendererSettings(test)] + list(args), out)
+    return h.ReadBmp(out)
+
+
+def CheckLeftPane(test, what, client, *render_args):
+    h.CheckImagesEqual(test, what, h.Pane(client, right=False), Expected(test, "expected-view.bmp", *render_args))
+
+
+def OpenProperties(test):
+    # "Sto&p" and "&Properties" share the mnemonic p; Wine runs Stop on Alt+F p.
+    h.Key(test, "alt+f", "Down", "Down", "Down", "Down", "Return")
+    return h.FindWindow(test, cls="#32770", title="Properties")
+
+
+def Field(controls, cid):
+    for c in controls:
+        if c["id"] == cid:
+            return c
+    raise h.Failure("no control %d in the dialog" % cid)
+
+
+def ClickControl(test, control):
+    info = h.WindowInfo(test, control["hwnd"])
+    x, y = info["origin"]
+    w, hgt = info["size"]
+    h.MoveScreen(test, x + w // 2, y + hgt // 2)
+    h.Xdo(test, "click", 1)
+    h.time.sleep(h.PAUSE)
+
+
+def DialogGone(test, hwnd, timeout=10):
+    h.WaitFor("the dialog to close", lambda: h.WindowInfo(test, hwnd) is None, timeout)
+
+
+def DialogStays(test, hwnd, seconds=1.5):
+    time.sleep(seconds)
+    info = h.WindowInfo(test, hwnd)
+    Check(info is not None and info["visible"], "the dialog closed, expected it to stay open")
+
+
+def ReadIni(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), newline="") as f:
+        return f.read().replace("\r\n", "\n").split("\n")
+
+
+def WaitMessageBox(test, text, timeout=15):
+    def probe():
+        for w in h.VisibleDialogs(test):
+            if any(text in c["text"] for c in h.Controls(test, w["hwnd"])):
+                return w
+        return None
+    return h.WaitFor("a message box saying %r" % text, probe, timeout)
+
+
+# ---------------------------------------------------------------- start-up
+
+@Scenario
+def startup_window_and_exit_by_menu(test):
+    h.StartProgram(test)
+    Check(h.Title(test) == "Halovane", "start title is %r, expected 'Halovane'" % h.Title(test))
+    Check(test["client"] == (1024, 512), "client area is %s, expected (1024, 512)" % (test["client"],))
+    client = h.StableClient(test)
+    CheckLeftPane(test, "start-up left pane", client, "--runs", "0")
+    h.CheckImagesEqual(test, "start-up right pane", h.Pane(client, right=True), h.Black(512, 512))
+    h.Key(test, "alt+f", "x")
+    code = h.WaitExit(test, 10)
+    Check(code == 0, "File > Exit gave exit code %d" % code)
+
+
+@Scenario
+def startup_output_too_large(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write("[HV]\r\nWidth=100000\r\nHeight=100000\r\n")
+    h.StartProgram(test, wait_window=False)
+    box = WaitMessageBox(test, "Out of memory. Choose a smaller output size.")
+    Check(box["title"] == "Memory Error.", "memory box caption is %r" % box["title"])
+    Check(not [w for w in h.TopWindows(test) if w["cls"] == "HALOVANE"], "a main window exists behind the box")
+    h.MoveScreen(test, 5, 5)
+    h.Key(test, "Return")
+    code = h.WaitExit(test, 10)
+    Check(code == 0, "exit code after the memory box is %d" % code)
+
+
+@Scenario
+def exit_by_close_box_and_alt_f4(test):
+    for how in ("close box", "Alt+F4"):
+        h.StartProgram(test)
+        started = time.time()
+        if how == "close box":
+            answer = h.Ask(test, "closebox %d" % test["hwnd"])[0].split()
+            Check(len(answer) == 2, "no close box found")
+            x, y = int(answer[0]), int(answer[1])
+            h.MoveScreen(test, x, y)
+            started = time.time()
+            h.Xdo(test, "click", 1)
+        else:
+            h.Key(test, "alt+F4")
+        code = h.WaitExit(test, 10)
+        took = time.time() - started
+        Check(code == 0, "%s gave exit code %d" % (how, code))
+        Check(took < 3.0, "%s took %.1f s to exit while idle" % (how, took))
+        print("    %s: exit code 0 in %.2f s" % (how, took))
+
+
+@Scenario
+def close_during_long_region_run(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write("[HV]\r\nIterations=100000000\r\nSamplePoints=100000\r\nX=-0.75\r\nY=0.1\r\n")
+    h.StartProgram(test)
+    h.Drag(test, (128, 128), (384, 384))
+    h.WaitTitle(test, "plotting...", 60)
+    time.sleep(0.5)
+    started = time.time()
+    h.Key(test, "alt+F4")
+    code = h.WaitExit(test, 20)
+    Check(code == 0, "closing during a run gave exit code %d" % code)
+    print("    closed during a region run in %.2f s" % (time.time() - started))
+
+
+# ---------------------------------------------------------------- right click
+
+@Scenario
+def right_click_view_runs(test):
+    h.StartProgram(test)
+    center = (-0.5, 0.0)
+    for shift, (x, y) in ((False, (300, 200)), (True, (256, 256))):
+        if shift:
+            # A new process: the worker's random numbers start again from 1.
+            h.Key(test, "alt+f", "x")
+            Check(h.WaitExit(test) == 0, "exit code not 0")
+            h.StartProgram(test)
+        h.RightClick(test, x, y, shift=shift)
+        h.WaitTitle(test, "done!", 60)
+        client = h.StableClient(test)
+        re, im = h.ViewPixelToPlane(x, 512 - y, center)
+        args = ["--start", "%r,%r" % (re, im)] + ([] if shift else ["--snap"])
+        CheckLeftPane(test, "left pane after %sright click" % ("Shift+" if shift else ""), client, *args)
+    Check((re, im) == center, "Shift+right click at (256, 256) is not the centre")
+
+
+# ---------------------------------------------------------------- regions
+
+REGION_INI = dict(X="-0.75", Y="0.1", SampleRadius="0.02")
+
+
+def SaveAndCompare(test, region, what):
+    path = os.path.join(test["run"], "output.bmp")
+    if os.path.exists(path):
+        os.unlink(path)
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("output.bmp", lambda: os.path.exists(path) and os.path.getsize(path) > 0, 20)
+    time.sleep(0.3)  # the write is three calls; let the last land
+    expected = os.path.join(test["base"], "expected-output.bmp")
+    h.Render(test, ["--settings", RendererSettings(test), "--region", h.RegionArgument(region)], expected)
+    saved, wanted = open(path, "rb").read(), open(expected, "rb").read()
+    if saved != wanted:
+        h.CheckImagesEqual(test, what + " output.bmp", h.ReadBmp(path), h.ReadBmp(expected))
+        raise h.Failure("%s: output.bmp differs from halovane-render in its header" % what)
+    return h.ReadBmp(path)
+
+
+@Scenario
+def region_drag_save_and_zoom(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(**REGION_INI))
+    h.StartProgram(test)
+    start, end = (140, 150), (372, 360)
+    region = h.DragRegion(start, end, (-0.5, 0.0))
+    h.Drag(test, start, end)
+    h.WaitTitle(test, "done!", 120)
+    client = h.StableClient(test)
+    image = SaveAndCompare(test, region, "first region")
+    h.CheckImagesEqual(test, "right pane after a region run", h.Pane(client, right=True), h.PaneAverage(image))
+    CheckLeftPane(test, "left pane after a region run", client, "--runs", "0")
+
+
+@Scenario
+def region_zoom_in_right_pane(test):
+    # With SampleRadius 0 every sample starts at (X, Y), so a second run's
+    # picture does not depend on the random numbers the first one drew.
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(X="-0.75", Y="0.1", SampleRadius="0"))
+    h.StartProgram(test)
+    first = h.DragRegion((128, 128), (384, 384), (-0.5, 0.0))
+    h.Drag(test, (128, 128), (384, 384))
+    h.WaitTitle(test, "done!", 120)
+    h.StableClient(test)
+    second = h.DragRegion((640, 128), (896, 384), None, (first["width"], first["cx"], first["cy"]))
+    h.Drag(test, (640, 128), (896, 384))
+    h.WaitFor("a new run", lambda: h.Title(test) != "done!", 20)
+    h.WaitTitle(test, "done!", 120)
+    client = h.StableClient(test)
+    image = SaveAndCompare(test, second, "zoomed region")
+    h.CheckImagesEqual(test, "right pane after zooming", h.Pane(client, right=True), h.PaneAverage(image))
+
+
+@Scenario
+def selection_rectangle_colours(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(Iterations="100000000"))
+    h.StartProgram(test)
+    before = h.StableClient(test)
+    start, end = (100, 100), (300, 250)
+    h.Press(test, *start)
+    for point in h.DragPath(start, end):
+        h.MoveTo(test, *point)
+    during = h.StableClient(test)
+    h.Release(test)
+    expected = bytearray(before["data"])
+    for y in range(start[1], end[1]):
+        for x in range(start[0], end[0]):
+            inside = start[0] < x < end[0] - 1 and start[1] < y < end[1] - 1
+            if inside:
+                i = (y * 1024 + x) * 3
+                for ch in range(3):
+                    expected[i + ch] |= 64
+    h.CheckImagesEqual(test, "selection rectangle", during, dict(width=1024, height=512, data=bytes(expected)))
+
+
+# ---------------------------------------------------------------- commands
+
+@Scenario
+def go_stop_keys_and_about(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(Iterations="200000000"))
+    h.StartProgram(test)
+    h.RightClick(test, 256, 256, shift=True)
+    h.WaitTitle(test, "plotting...", 30)
+    h.Key(test, "shift+s")
+    h.TitleStays(test, "plotting...")
+    h.Key(test, "s")
+    h.WaitTitle(test, "stopped", 10)
+    h.Key(test, "shift+g")
+    h.TitleStays(test, "stopped")
+    h.Key(test, "g")
+    h.WaitTitle(test, "plotting...", 30)
+    h.Key(test, "alt+f", "p")
+    h.WaitTitle(test, "stopped", 10)
+    h.Key(test, "alt+f", "g")
+    h.WaitTitle(test, "plotting...", 30)
+    h.Key(test, "alt+f", "Down", "Down", "Down", "Return")  # Stop by position too
+    h.WaitTitle(test, "stopped", 10)
+    for keys in (("alt+slash",), ("alt+question",), ("alt+h", "a")):
+        h.Key(test, *keys)
+        about = h.FindWindow(test, cls="#32770", title="About")
+        texts = " ".join(c["text"] for c in h.Controls(test, about["hwnd"]))
+        Check("Halovane Version 1.0" in texts, "About does not say 'Halovane Version 1.0': %r" % texts)
+        Check("USE AT YOUR OWN RISK! Right click to choose start point." in texts, "About text: %r" % texts)
+        h.Key(test, "Escape")
+        DialogGone(test, about["hwnd"])
+    h.Key(test, "alt+f", "x")
+    Check(h.WaitExit(test) == 0, "exit code not 0")
+
+
+@Scenario
+def continuous_drift_and_clear(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(Iterations="20000", X="-0.75", Y="0.1", DriftX="0.001", DriftY="-0.002", Clear="0"))
+    h.StartProgram(test)
+    outline = h.StableClient(test)
+    h.Key(test, "alt+f", "t")
+    # Runs end and repaint with no further input: the left pane keeps changing.
+    first = h.WaitFor("a repaint at a run end", lambda: (lambda c: c if c["data"] != outline["data"] else None)(
+        h.GrabClient(test)), 60)
+    h.WaitFor("another run end", lambda: h.GrabClient(test)["data"] != first["data"], 60)
+    h.Key(test, "s")
+    h.WaitTitle(test, "stopped", 10)
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    x, y = float(Field(controls, 1010)["text"]), float(Field(controls, 1011)["text"])
+    h.Key(test, "Escape")
+    DialogGone(test, dialog["hwnd"])
+    runs = round((x + 0.75) / 0.001)
+    Check(runs >= 2, "X is %r after continuous runs: the start point did not drift twice" % x)
+    px, py = h.F32(-0.75), h.F32(0.1)
+    for _ in range(runs):
+        px, py = h.F32(px + h.F32(0.001)), h.F32(py + h.F32(-0.002))
+    Check(("%.8f" % px, "%.8f" % py) == ("%.8f" % x, "%.8f" % y),
+          "start point after %d drifts is (%r, %r), expected (%.8f, %.8f)" % (runs, x, y, px, py))
+    # A region run, then Clear: both panes back to the outline and black, and
+    # Go runs in view mode again, leaving the right pane black.
+    h.Drag(test, (128, 128), (384, 384))
+    h.WaitTitle(test, "done!", 120)
+    Check(h.Pane(h.StableClient(test), True)["data"] != h.Black(512, 512)["data"], "the region run drew nothing")
+    h.Key(test, "alt+f", "c")
+    client = h.StableClient(test)
+    CheckLeftPane(test, "left pane after Clear", client, "--runs", "0")
+    h.CheckImagesEqual(test, "right pane after Clear", h.Pane(client, right=True), h.Black(512, 512))
+    h.Key(test, "g")
+    h.WaitTitle(test, "done!", 60)
+    client = h.StableClient(test)
+    h.CheckImagesEqual(test, "right pane after Go in view mode", h.Pane(client, right=True), h.Black(512, 512))
+    Check(h.Pane(client, False)["data"] != h.Pane(outline, False)["data"], "Go after Clear drew nothing in the left pane")
+
+
+# ---------------------------------------------------------------- properties
+
+DEFAULT_FIELDS = {1002: "10000", 1018: "-0.500", 1019: "0.000", 1003: "320", 1010: "0.00000000",
+                  1011: "0.00000000", 1004: "0.005000", 1007: "0.000000", 1008: "0.000000",
+                  1012: "0.0000099999997", 1016: "2048", 1017: "2048", 1009: "12", 1021: "4.000",
+                  1022: "0.0000099999997"}
+DEFAULT_CHECKS = {1013: 1, 1014: 0, 1015: 0, 1020: 0, 1023: 0}
+# Tab stops after the Iterations field, in order.
+TAB_ORDER = [1002, 1018, 1019, 1003, 1010, 1011, 1004, 1007, 1008, 1012, 1016, 1009, 1013, 1014, 1015, 1, 2,
+             1020, 1021, 1022, 1023]
+
+
+def FocusField(test, cid):
+    h.Key(test, *["Tab"] * TAB_ORDER.index(cid))
+
+
+@Scenario
+def properties_fields_save_and_cancel(test):
+    h.StartProgram(test)
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    for cid, text in DEFAULT_FIELDS.items():
+        Check(Field(controls, cid)["text"] == text, "field %d shows %r, expected %r" % (cid, Field(controls, cid)["text"], text))
+    for cid, state in DEFAULT_CHECKS.items():
+        Check(Field(controls, cid)["checked"] == state, "check box %d is %d" % (cid, Field(controls, cid)["checked"]))
+    Check(not Field(controls, 1017)["enabled"], "the Height field is not disabled")
+    # Esc changes nothing.
+    h.Type(test, "777")
+    h.Key(test, "Escape")
+    DialogGone(test, dialog["hwnd"])
+    Check(not os.path.exists(os.path.join(test["run"], "Halovane.ini")), "Esc wrote a settings file")
+    # Cancel by its button changes nothing.
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    Check(Field(controls, 1002)["text"] == "10000", "Esc changed Iterations")
+    h.Type(test, "555")
+    ClickControl(test, Field(controls, 2))
+    DialogGone(test, dialog["hwnd"])
+    Check(not os.path.exists(os.path.join(test["run"], "Halovane.ini")), "Cancel wrote a settings file")
+    # Edits and a ticked box are stored and written as the 21 lines.
+    dialog = OpenProperties(test)
+    h.Type(test, "5000")  # Iterations: its text is selected on opening
+    h.Key(test, "Tab")
+    h.Type(test, "-0.25")  # Center X
+    # From Center X (index 1) to Julia (index 13).
+    h.Key(test, *["Tab"] * (TAB_ORDER.index(1014) - 1))
+    h.Key(test, "space")
+    controls = h.Controls(test, dialog["hwnd"])
+    Check(Field(controls, 1014)["checked"] == 1, "the Julia box did not tick")
+    h.Key(test, "Return")
+    DialogGone(test, dialog["hwnd"])
+    expected = ["[HV]", "Width=2048", "Height=2048", "Iterations=5000", "SamplePoints=320", "Brightness=12",
+                "Clear=1", "Julia=1", "BorderOnly=0", "CheckBailout=0", "Preview=0", "X=0.0000000000000",
+                "Y=0.0000000000000", "CenterX=-0.2500000000000", "CenterY=0.0000000000000",
+                "DriftX=0.0000000000000", "DriftY=0.0000000000000", "SampleRadius=0.0049999998882",
+                "BorderDistance=0.0000099999997", "MaxBailout=4.0000000000000", "MinBailout=0.0000099999997"]
+    lines = [l for l in ReadIni(test) if l != ""]
+    Check(lines == expected, "Halovane.ini holds %r, expected %r" % (lines, expected))
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    Check(Field(controls, 1002)["text"] == "5000" and Field(controls, 1018)["text"] == "-0.250",
+          "reopened dialog shows %r, %r" % (Field(controls, 1002)["text"], Field(controls, 1018)["text"]))
+    h.Key(test, "Escape")
+    DialogGone(test, dialog["hwnd"])
+    h.Key(test, "alt+f", "x")
+    Check(h.WaitExit(test) == 0, "exit code not 0")
+
+
+@Scenario
+def properties_output_size_and_memory(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(Iterations="200000000"))
+    h.StartProgram(test)
+    h.RightClick(test, 256, 256, shift=True)
+    h.WaitTitle(test, "plotting...", 30)
+    # During a run the new output size is refused silently.
+    ini_before = ReadIni(test)
+    dialog = OpenProperties(test)
+    FocusField(test, 1016)
+    h.Type(test, "1024")
+    h.Key(test, "Return")
+    DialogStays(test, dialog["hwnd"])
+    Check(not any(w["title"] == "Memory Error." for w in h.VisibleDialogs(test)), "a message was shown")
+    Check(ReadIni(test) == ini_before, "the refused OK wrote the settings file")
+    h.Key(test, "Escape")
+    DialogGone(test, dialog["hwnd"])
+    h.Key(test, "s")
+    h.WaitTitle(test, "stopped", 10)
+    # After Stop the same change is accepted.
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    Check(Field(controls, 1016)["text"] == "2048", "the refused size was kept: %r" % Field(controls, 1016)["text"])
+    FocusField(test, 1016)
+    h.Type(test, "1024")
+    h.Key(test, "Return")
+    DialogGone(test, dialog["hwnd"])
+    lines = ReadIni(test)
+    Check("Width=1024" in lines and "Height=1024" in lines, "Halovane.ini after the size change: %r" % lines)
+    path = os.path.join(test["run"], "output.bmp")
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("output.bmp of the new size", lambda: os.path.exists(path) and os.path.getsize(path) == 54 + 1024 * 1024 * 3, 20)
+    # A sample count that cannot be allocated: the box, and the dialog stays.
+    dialog = OpenProperties(test)
+    FocusField(test, 1003)
+    h.Type(test, "1000000000")
+    h.Key(test, "Return")
+    box = WaitMessageBox(test, "Out of memory. Choose a smaller sample size.")
+    Check(box["title"] == "Memory Error.", "memory box caption %r" % box["title"])
+    h.Key(test, "Return")
+    DialogGone(test, box["hwnd"])
+    DialogStays(test, dialog["hwnd"], 0.5)
+    controls = h.Controls(test, dialog["hwnd"])
+    Check(Field(controls, 1003)["text"] == "1000000000", "the dialog's fields changed after the failure")
+    ClickControl(test, Field(controls, 1003))
+    h.Key(test, "End", "shift+Home")
+    h.Type(test, "320")
+    h.Key(test, "Return")
+    DialogGone(test, dialog["hwnd"])
+    Check("SamplePoints=320" in ReadIni(test), "SamplePoints not saved back as 320")
+    h.RightClick(test, 256, 256, shift=True)
+    h.WaitFor("a run after the allocation was retried", lambda: h.Title(test) in ("plotting...", "done!"), 30)
+    h.Key(test, "alt+f", "x")
+    Check(h.WaitExit(test, 20) == 0, "exit code not 0")
+
+
+@Scenario
+def hand_written_settings(test):
+    text = ("[hv]\niterations=3000\nSAMPLEPOINTS=640\nx=-7.5e-1\nY=1E-1\ncenterx=-0.75\nCenterY=0.125\n"
+            "width=1024\nheight=512\nsampleradius=2e-2\nclear=7\n")
+    with open(os.path.join(test["run"], "Halovane.ini"), "w", newline="") as f:
+        f.write(text.replace("\n", "\r\n"))
+    h.StartProgram(test)
+    client = h.StableClient(test)
+    CheckLeftPane(test, "start-up left pane with hand-written settings", client, "--runs", "0")
+    dialog = OpenProperties(test)
+    controls = h.Controls(test, dialog["hwnd"])
+    shown = {cid: Field(controls, cid)["text"] for cid in (1002, 1003, 1010, 1011, 1018, 1019, 1016, 1017, 1004)}
+    wanted = {1002: "3000", 1003: "640", 1010: "-0.75000000", 1011: "0.10000000", 1018: "-0.750", 1019: "0.125",
+              1016: "1024", 1017: "512", 1004: "0.020000"}
+    Check(shown == wanted, "the dialog shows %r, expected %r" % (shown, wanted))
+    Check(Field(controls, 1013)["checked"] == 1, "Clear=7 does not read as on")
+    h.Key(test, "Return")
+    DialogGone(test, dialog["hwnd"])
+    lines = [l.lower() for l in ReadIni(test)]
+    for want in ("width=1024", "height=512", "iterations=3000", "samplepoints=640", "clear=1",
+                 "x=-0.7500000000000", "y=0.1000000014901", "centery=0.1250000000000"):
+        Check(want in lines, "%r missing from the saved file %r" % (want, lines))
+    # The non-square output: a region run, byte-equal file, pane averaged 2:1 across, 1:2 down.
+    start, end = (100, 120), (300, 330)
+    region = h.DragRegion(start, end, (h.F32(-0.75), h.F32(0.125)))
+    h.Drag(test, start, end)
+    h.WaitTitle(test, "done!", 120)
+    client = h.StableClient(test)
+    image = SaveAndCompare(test, region, "non-square region")
+    h.CheckImagesEqual(test, "right pane of a 1024 x 512 output", h.Pane(client, right=True), h.PaneAverage(image))
+
+
+@Scenario
+def save_refused_keeps_old_file(test):
+    with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
+        f.write(Ini(**REGION_INI))
+    h.StartProgram(test)
+    path = os.path.join(test["run"], "output.bmp")
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("the first output.bmp", lambda: os.path.exists(path) and os.path.getsize(path) == 12582966, 20)
+    time.sleep(0.3)
+    old = open(path, "rb").read()
+    h.Drag(test, (128, 128), (384, 384))
+    h.WaitTitle(test, "done!", 120)
+    Check(h.Ask(test, "hold output.bmp") == ["1"], "the helper could not hold output.bmp open")
+    h.Key(test, "alt+f", "s")
+    box = WaitMessageBox(test, "output.bmp")
+    h.Key(test, "Return")
+    DialogGone(test, box["hwnd"])
+    h.Ask(test, "release")
+    Check(open(path, "rb").read() == old, "output.bmp changed while another process held it open")
+    # A read-only directory, where the system enforces it.
+    os.chmod(test["run"], 0o555)
+    try:
+        probe = os.path.join(test["run"], "probe")
+        try:
+            open(probe, "w").close()
+            os.unlink(probe)
+            print("    read-only directory not enforced for this user (root); only the held-open case is tested")
+        except OSError:
+            h.Key(test, "alt+f", "s")
+            box = WaitMessageBox(test, "output.bmp")
+            h.Key(test, "Return")
+            DialogGone(test, box["hwnd"])
+            Check(open(path, "rb").read() == old, "output.bmp changed in a read-only directory")
+    finally:
+        os.chmod(test["run"], 0o755)
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("the new output.bmp", lambda: open(path, "rb").read() != old, 20)
+    h.Key(test, "alt+f", "x")
+    Check(h.WaitExit(test) == 0, "exit code not 0")
+
+
+# ---------------------------------------------------------------- runner
+
+def Main():
+    exe, helper, renderer, work = sys.argv[1:5]
+    wanted = set(sys.argv[5:])
+    started = time.time()
+    failed = []
+    try:
+        h.StartSession(work, exe, helper, renderer)
+        for scenario in SCENARIOS:
+            name = scenario.__name__
+            if wanted and name not in wanted:
+                continue
+            t0 = time.time()
+            test = h.NewTest(name)
+            ok = False
+            try:
+                scenario(test)
+                ok = True
+            except h.Failure as failure:
+                print("FAIL %s: %s" % (name, failure), flush=True)
+            except Exception:
+                print("FAIL %s: %s" % (name, traceback.format_exc()), flush=True)
+            finally:
+                h.EndTest(test)
+            if ok:
+                print("ok   %s (%.1f s)" % (name, time.time() - t0), flush=True)
+                h.RemoveTest(test)
+            else:
+                failed.append(name)
+                print("     kept in %s" % test["base"], flush=True)
+    except h.Failure as failure:
+        print("FAIL e2e session: %s" % failure, flush=True)
+        failed.append("session")
+    finally:
+        h.EndSession()
+    print("e2e: %d failed; wall time %.0f s" % (len(failed), time.time() - started), flush=True)
+    if failed:
+        print("e2e: failed: %s; screenshots and images in %s" % (", ".join(failed), os.path.join(work, "failures")))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(Main())
