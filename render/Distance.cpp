@@ -1,1 +1,46 @@
-// (being written)
+#include "render/Distance.h"
+
+#include <cmath>
+
+#include "app/AppState.h"
+
+double DistanceEstimate(PlanePoint p)
+{
+    const double cRe = p.re;
+    const double cIm = p.im;
+    double re = cRe;
+    double im = cIm;
+    double d = 1.0;
+    const int32_t iterations = app.settings.Iterations;
+    for (int32_t i = 0; i < iterations; ++i) {
+        const double re2 = re * re;
+        const double im2 = im * im;
+        const double m = re2 + im2;
+        if (!(m < 4.0)) break;  // NaN counts as escaped
+        // d bounds |dz/dc|, using the modulus before the step.
+        d = 2.0 * d * std::sqrt(m) + 1.0;
+        const double nextIm = 2.0 * re * im + cIm;
+        re = re2 - im2 + cRe;
+        im = nextIm;
+    }
+    const double r = std::sqrt(re * re + im * im);
+    return ((0.5 * r) * std::log(r)) / d;
+}
+
+void SnapToBorder(PlanePoint& p)
+{
+    const double e = DistanceEstimate(p);
+    const float a = static_cast<float>(e);
+    PlanePoint probe = p;
+    probe.im = static_cast<float>(p.im + e / 2.0);
+    const double b = DistanceEstimate(probe);
+    const float s = a < 0.0f ? -1.0f : 1.0f;
+    // Chosen once from the probe; the sign of each estimate then steers.
+    const float direction = b > a ? -s : s;
+    if (!(std::fabs(a) > app.settings.BorderDistance)) return;
+    for (int32_t n = 0; n < 256; ++n) {
+        const double step = DistanceEstimate(p) * direction;
+        p.im = static_cast<float>(p.im + step);
+        if (!(std::fabs(step) > app.settings.BorderDistance)) return;
+    }
+}

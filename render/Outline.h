@@ -1,6 +1,22 @@
 #pragma once
 // The grey outline of the set and the pane divider in the view image.
+#include <cstdint>
+
+#include "app/SharedTypes.h"
 
 bool QuickInside(float re, float im);
 void TraceOutline();
 void ClearImages();
+
+// What one outline walk did, for checks of the walk itself.
+struct OutlineWalk {
+    int32_t searchDecrements;  // rejected points on the search line
+    int32_t steps;             // walk steps, each drawing one point and its mirror
+    PlanePoint start;          // P before the first step (not drawn)
+    PlanePoint startOutside;   // Q before the first step
+    PlanePoint firstDrawn;
+    PlanePoint lastDrawn;
+};
+// Runs the search and the walk without drawing. False when a guard bound
+// stopped it before the walk reached the real axis.
+bool WalkOutline(OutlineWalk& walk);
