@@ -57,6 +57,7 @@ struct AppState {
     bool dragging = false;
     bool dragFromOutputPane = false;
     bool noSnap = false;
+    bool dragMoved = false;  // pointer motion seen since the left press
     int32_t dragStartX = 0;
     int32_t dragStartY = 0;
     int32_t dragEndX = 0;
