@@ -12,6 +12,7 @@
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Image.h"
+#include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
 
@@ -384,6 +385,27 @@ TEST_F(WorkerTest, ReplacingTheSampleArraysDuringARunIsSafe)
     worker.join();
     EXPECT_EQ(app.samples.count, 320);
     EXPECT_EQ(app.workerHandle.load(), nullptr);
+}
+
+TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
+{
+    app.settings.Iterations = 1000000000;
+    quitAfterRepaints = 1000000;
+    app.restartRequested = true;
+    std::thread worker(RenderWorker, nullptr);
+    for (bool region : {false, true}) {
+        SleepMilliseconds(30);
+        app.regionMode = region;
+        SleepMilliseconds(30);
+        ClearImages();
+        SetViewPixel(256, 256, Colour3{0, 0, 255});
+    }
+    SleepMilliseconds(30);
+    EXPECT_TRUE(app.running);
+    StopRender();
+    app.quitRequested = true;
+    worker.join();
+    EXPECT_TRUE(titles.size() >= 3 && titles[2] == "plotting...");
 }
 
 }  // namespace
