@@ -27,8 +27,9 @@ double DistanceEstimate(PlanePoint p)
     return ((0.5 * r) * std::log(r)) / d;
 }
 
-void SnapToBorder(PlanePoint& p)
+void SnapToBorderTraced(PlanePoint& p, SnapTrace& trace)
 {
+    trace = {};
     const double e = DistanceEstimate(p);
     const float a = static_cast<float>(e);
     PlanePoint probe = p;
@@ -38,9 +39,19 @@ void SnapToBorder(PlanePoint& p)
     // Chosen once from the probe; the sign of each estimate then steers.
     const float direction = b > a ? -s : s;
     if (!(std::fabs(a) > app.settings.BorderDistance)) return;
-    for (int32_t n = 0; n < 256; ++n) {
+    for (int32_t n = 1; n <= 256; ++n) {
         const double step = DistanceEstimate(p) * direction;
         p.im = static_cast<float>(p.im + step);
+        trace.steps = n;
+        if (trace.firstInfiniteStep == 0 && std::isinf(p.im)) trace.firstInfiniteStep = n;
+        if (n == 1 || std::fabs(step) < trace.smallestStep) trace.smallestStep = std::fabs(step);
+        // The small last step stays applied.
         if (!(std::fabs(step) > app.settings.BorderDistance)) return;
     }
+}
+
+void SnapToBorder(PlanePoint& p)
+{
+    SnapTrace trace;
+    SnapToBorderTraced(p, trace);
 }
