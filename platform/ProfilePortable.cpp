@@ -1,1 +1,287 @@
-// (being written)
+// Our own private-profile (INI) reader and writer for the native build.
+//
+// Reading: names match without regard to case and surrounding blanks; the
+// first section of a name and the first of duplicate keys count; lines whose
+// first non-blank is ';' are comments; a UTF-8 byte-order mark is skipped;
+// LF, CRLF and CR end lines. Writing changes one line (or adds one or two),
+// keeps every other line's bytes and ends every line with CRLF, so that files
+// in the program's own format come out as the Windows program writes them.
+// Files are streamed, so memory stays bounded whatever the file holds.
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "platform/Platform.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+// Only this much of a line (after its leading blanks) is looked at: enough
+// for any name and for every value the program reads.
+const size_t kLineLimit = 4096;
+const size_t kChunk = 65536;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(const std::string& a, const char* b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return i == a.size() && b[i] == '\0';
+}
+
+std::string Trim(const std::string& text, size_t begin, size_t end)
+{
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+// Splits a stream into lines at LF, CRLF or CR. onByte(c) sees each byte of
+// the current line, onLineEnd() each line's end, including that of a last
+// line without a line end. False on a read error.
+template <typename OnByte, typename OnLineEnd>
+bool SplitLines(FILE* file, OnByte onByte, OnLineEnd onLineEnd)
+{
+    char chunk[kChunk];
+    bool afterCr = false;
+    bool lineOpen = false;
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        for (size_t i = 0; i < n; ++i) {
+            char c = chunk[i];
+            if (afterCr) {
+                afterCr = false;
+                if (c == '\n') continue;
+            }
+            if (c == '\r' || c == '\n') {
+                onLineEnd();
+                lineOpen = false;
+                afterCr = c == '\r';
+            } else {
+                onByte(c);
+                lineOpen = true;
+            }
+        }
+    }
+    if (std::ferror(file)) return false;
+    if (lineOpen) onLineEnd();
+    return true;
+}
+
+enum LineKind { kBlank, kComment, kSection, kKey, kOther };
+
+struct ParsedLine {
+    LineKind kind;
+    std::string name;   // section or key name, trimmed
+    bool hasValue;      // a key line with '='
+    std::string value;  // trimmed, quotes kept
+};
+
+ParsedLine ParseLine(std::string text, bool firstLine)
+{
+    if (firstLine && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    ParsedLine line = {kBlank, std::string(), false, std::string()};
+    std::string trimmed = Trim(text, 0, text.size());
+    if (trimmed.empty()) return line;
+    if (trimmed[0] == ';') {
+        line.kind = kComment;
+        return line;
+    }
+    if (trimmed[0] == '[') {
+        size_t close = trimmed.find(']');
+        if (close != std::string::npos) {
+            line.kind = kSection;
+            line.name = Trim(trimmed, 1, close);
+            return line;
+        }
+    }
+    size_t equals = trimmed.find('=');
+    line.kind = kKey;
+    if (equals == std::string::npos) {
+        line.name = trimmed;
+        return line;
+    }
+    line.name = Trim(trimmed, 0, equals);
+    line.hasValue = true;
+    line.value = Trim(trimmed, equals + 1, trimmed.size());
+    return line;
+}
+
+// Where a key of a section stands in a file.
+struct KeySearch {
+    bool fileExists;
+    bool sectionFound;
+    size_t lastSectionLine;  // last non-blank line of the section
+    bool keyFound;
+    size_t keyLine;
+    std::string keyName;     // as spelt in the file
+    bool keyHasValue;
+    bool keyLineCut;         // the line was longer than we look at
+    std::string keyValue;    // trimmed, quotes kept
+};
+
+// False when the file exists but cannot be read.
+bool FindKey(const char* section, const char* key, const char* path, KeySearch& search)
+{
+    search = KeySearch{false, false, 0, false, 0, std::string(), false, false, std::string()};
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return errno == ENOENT;
+    search.fileExists = true;
+
+    std::string text;
+    bool cut = false;
+    size_t lineIndex = 0;
+    bool inSection = false;
+    bool done = false;  // past the first section of the name
+    auto onByte = [&](char c) {
+        if (done) return;
+        if (text.empty() && IsBlank(c)) return;
+        if (text.size() < kLineLimit) text += c;
+        else cut = true;
+    };
+    auto onLineEnd = [&]() {
+        if (!done) {
+            ParsedLine line = ParseLine(text, lineIndex == 0);
+            if (line.kind == kSection) {
+                if (inSection) done = true;
+                else if (!search.sectionFound && SameName(line.name, section)) {
+                    inSection = true;
+                    search.sectionFound = true;
+                    search.lastSectionLine = lineIndex;
+                }
+            } else if (inSection && line.kind != kBlank) {
+                search.lastSectionLine = lineIndex;
+                if (line.kind == kKey && !search.keyFound && SameName(line.name, key)) {
+                    search.keyFound = true;
+                    search.keyLine = lineIndex;
+                    search.keyName = line.name;
+                    search.keyHasValue = line.hasValue;
+                    search.keyLineCut = cut;
+                    search.keyValue = line.value;
+                }
+            }
+        }
+        text.clear();
+        cut = false;
+        ++lineIndex;
+    };
+    bool ok = SplitLines(file, onByte, onLineEnd);
+    std::fclose(file);
+    return ok;
+}
+
+// The key's value as read, or nothing when the file, section, key or value
+// is missing.
+bool ReadValue(const char* section, const char* key, const char* path, std::string& value)
+{
+    if (!section || !key || !path) return false;
+    KeySearch search;
+    if (!FindKey(section, key, path, search) || !search.keyFound || !search.keyHasValue) return false;
+    value = ProfileValue(search.keyValue);
+    return true;
+}
+
+// Buffered writes to a file, remembering any failure.
+struct Output {
+    FILE* file;
+    std::string pending;
+    bool ok;
+};
+
+void Put(Output& out, const std::string& text)
+{
+    out.pending += text;
+    if (out.pending.size() >= kChunk) {
+        if (std::fwrite(out.pending.data(), 1, out.pending.size(), out.file) != out.pending.size())
+            out.ok = false;
+        out.pending.clear();
+    }
+}
+
+void PutByte(Output& out, char c)
+{
+    out.pending += c;
+    if (out.pending.size() >= kChunk) Put(out, std::string());
+}
+
+bool Finish(Output& out)
+{
+    if (!out.pending.empty() &&
+        std::fwrite(out.pending.data(), 1, out.pending.size(), out.file) != out.pending.size())
+        out.ok = false;
+    if (std::fclose(out.file) != 0) out.ok = false;
+    return out.ok;
+}
+
+}  // namespace
+
+int32_t ProfileGetInt(const char* section, const char* key, int32_t fallback, const char* path)
+{
+    std::string value;
+    if (!ReadValue(section, key, path, value)) return fallback;
+    return ProfileTextToInt(value, fallback);
+}
+
+void ProfileGetString(const char* section, const char* key, const char* fallback, char* buffer,
+                      uint32_t size, const char* path)
+{
+    if (!buffer || size == 0) return;
+    std::string value;
+    if (!ReadValue(section, key, path, value)) value = fallback ? fallback : "";
+    size_t n = value.size() < size - 1 ? value.size() : size - 1;
+    value.copy(buffer, n);
+    buffer[n] = '\0';
+}
+
+bool ProfileWriteString(const char* section, const char* key, const char* value, const char* path)
+{
+    if (!section || !key || !path) return false;
+    std::string newValue = value ? value : "";
+    KeySearch search;
+    if (!FindKey(section, key, path, search)) return false;
+    if (search.keyFound && search.keyHasValue && !search.keyLineCut && search.keyValue == newValue)
+        return true;
+
+    // The new file is written beside the old one and replaces it whole, so a
+    // failure leaves the old file as it was.
+    std::string temporary = std::string(path) + ".tmp";
+    Output out = {std::fopen(temporary.c_str(), "wb"), std::string(), true};
+    if (!out.file) return false;
+
+    const std::string keyLine =
+        (search.keyFound ? search.keyName : std::string(key)) + "=" + newValue + "\r\n";
+    bool readOk = true;
+    if (search.fileExists) {
+        FILE* in = std::fopen(path, "rb");
+        if (!in) {
+            readOk = false;
+        } else {
+            size_t lineIndex = 0;
+            auto onByte = [&](char c) {
+                if (!(search.keyFound && lineIndex == search.keyLine)) PutByte(out, c);
+            };
+            auto onLineEnd = [&]() {
+                if (search.keyFound && lineIndex == search.keyLine) {
+                    Put(out, keyLine);
+                } else {
+                    Put(out, "\r\n");
+                    if (search.sectionFound && !search.keyFound && lineIndex == search.lastSectionLine)
+                        Put(out, keyLine);
+                }
+                ++lineIndex;
+            };
+            readOk = SplitLines(in, onByte, onLineEnd);
+            std::fclose(in);
+        }
+    }
+    if (!search.sectionFound) Put(out, std::string("[") + section + "]\r\n" + keyLine);
+
+    bool ok = Finish(out) && readOk;
+    if (ok && std::rename(temporary.c_str(), path) != 0) ok = false;
+    if (!ok) std::remove(temporary.c_str());
+    return ok;
+}
