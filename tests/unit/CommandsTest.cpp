@@ -1,0 +1,130 @@
+// Menu commands: what each does to the run flags, the start point and the
+// images, and the message of a failed save.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "UiFixture.h"
+#include "app/AppState.h"
+#include "output/Bitmap.h"
+#include "render/Image.h"
+#include "ui/Input.h"
+
+namespace {
+
+struct CommandCase {
+    const char* name;
+    void (*command)();
+    bool clearSetting;
+    // Expected afterwards, starting from region mode, continuous, running,
+    // no pending restart, start point (0.25, -0.5), drift (0.125, 0.0625).
+    bool regionMode;
+    bool continuous;
+    bool running;
+    bool restartRequested;
+    bool imagesCleared;
+    bool repaintsClient;
+    const char* title;  // nullptr: no title set
+    float x;
+    float y;
+};
+
+const CommandCase kCommands[] = {
+    {"Clear", OnClear, false, false, false, true, false, true, true, nullptr, 0.25f, -0.5f},
+    {"Go", OnGo, true, true, false, true, true, true, false, nullptr, 0.375f, -0.4375f},
+    {"GoWithoutClear", OnGo, false, true, false, true, true, false, false, nullptr, 0.375f, -0.4375f},
+    {"Continuous", OnContinuous, true, true, true, true, true, false, false, nullptr, 0.25f, -0.5f},
+    {"Stop", OnStop, true, true, false, false, false, false, false, "stopped", 0.25f, -0.5f},
+};
+
+class CommandsTest : public UiTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(CommandsTest, FlagsStartPointAndImages)
+{
+    const CommandCase& c = GetParam();
+    app.settings.Clear = c.clearSetting;
+    app.settings.X = 0.25f;
+    app.settings.Y = -0.5f;
+    app.settings.DriftX = 0.125f;
+    app.settings.DriftY = 0.0625f;
+    app.regionMode = true;
+    app.continuous = true;
+    app.running = true;
+    app.restartRequested = false;
+    // A lit pixel in each image shows whether they were cleared; (2, 2) of
+    // the view lies far from the outline.
+    ViewPixel(2, 2)[0] = 200;
+    OutputPixel(100, 100)[1] = 200;
+
+    c.command();
+
+    EXPECT_EQ(app.regionMode, c.regionMode);
+    EXPECT_EQ(app.continuous, c.continuous);
+    EXPECT_EQ(app.running, c.running);
+    EXPECT_EQ(app.restartRequested, c.restartRequested);
+    EXPECT_EQ(ViewPixel(2, 2)[0] == 0, c.imagesCleared);
+    EXPECT_EQ(OutputPixel(100, 100)[1] == 0, c.imagesCleared);
+    if (c.repaintsClient) {
+        ASSERT_EQ(Repaints().size(), 1u);
+        EXPECT_EQ(Repaints()[0].left, 0);
+        EXPECT_EQ(Repaints()[0].top, 0);
+        EXPECT_EQ(Repaints()[0].right, 1024);
+        EXPECT_EQ(Repaints()[0].bottom, 512);
+    } else {
+        EXPECT_TRUE(Repaints().empty());
+    }
+    if (c.title) {
+        ASSERT_EQ(Titles().size(), 1u);
+        EXPECT_EQ(Titles()[0], c.title);
+    } else {
+        EXPECT_TRUE(Titles().empty());
+    }
+    EXPECT_EQ(app.settings.X, c.x);
+    EXPECT_EQ(app.settings.Y, c.y);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, CommandsTest, ::testing::ValuesIn(kCommands),
+                         [](const ::testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+
+using SaveTest = UiTest;
+
+TEST_F(SaveTest, WritesOutputFile)
+{
+    std::string message;
+    EXPECT_TRUE(OnSave(message));
+    EXPECT_TRUE(message.empty());
+    FILE* file = std::fopen("output.bmp", "rb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(file), 54L + 2048L * 2048L * 3L);
+    std::fclose(file);
+    std::remove("output.bmp");
+}
+
+TEST_F(SaveTest, FailureNamesFileAndReasonAndKeepsOldFile)
+{
+    FILE* old = std::fopen("output.bmp", "wb");
+    ASSERT_NE(old, nullptr);
+    std::fputs("old", old);
+    std::fclose(old);
+    ReleaseImages();  // no output image to save
+
+    std::string reason;
+    ASSERT_FALSE(WriteBitmap("output.bmp", reason));
+    std::string message;
+    EXPECT_FALSE(OnSave(message));
+    EXPECT_NE(message.find("output.bmp"), std::string::npos) << message;
+    EXPECT_NE(message.find(reason), std::string::npos) << message;
+    EXPECT_NE(message.find("left unchanged"), std::string::npos) << message;
+
+    char kept[8] = {};
+    FILE* file = std::fopen("output.bmp", "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::fread(kept, 1, sizeof kept, file), 3u);
+    std::fclose(file);
+    EXPECT_STREQ(kept, "old");
+    std::remove("output.bmp");
+}
+
+}  // namespace
