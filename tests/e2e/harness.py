@@ -369,21 +369,27 @@ def GrabScreen(test):
 
 
 def ParseXwd(raw):
-    """A ZPixmap XWD dump of a 24/32-bit TrueColor screen -> (w, h, BGR rows top-down)."""
+    """A ZPixmap XWD dump of a depth-24 screen -> pixel rows with channel positions.
+    Under Wine the header may say 24 bits per pixel while each pixel takes four
+    bytes; the line length tells. The colour map (identity on Xvfb) is applied."""
     fields = struct.unpack(">25I", raw[:100])
     header_size, version, pixmap_format, depth, width, height = fields[:6]
-    byte_order, bits_per_pixel, bytes_per_line, ncolours = fields[7], fields[11], fields[12], fields[19]
+    byte_order, bytes_per_line, ncolours = fields[7], fields[12], fields[19]
     red_mask, green_mask, blue_mask = fields[14], fields[15], fields[16]
-    Check(version == 7 and pixmap_format == 2 and bits_per_pixel == 32,
-          "unexpected screenshot format (version %d, format %d, %d bits)" % (version, pixmap_format, bits_per_pixel))
+    Check(version == 7 and pixmap_format == 2 and depth == 24 and bytes_per_line == width * 4,
+          "unexpected screenshot format %r" % (fields,))
     data = raw[header_size + 12 * ncolours:]
-    order = "<" if byte_order == 0 else ">"
-    # Byte positions of blue, green and red inside each 32-bit pixel.
+    tables = [None, None, None]
+    if ncolours == 256:
+        entries = [struct.unpack_from(">IHHHBB", raw, header_size + 12 * i) for i in range(256)]
+        if any((e[1] >> 8, e[2] >> 8, e[3] >> 8) != (i, i, i) for i, e in enumerate(entries)):
+            tables = [bytes(e[k] >> 8 for e in entries) for k in (3, 2, 1)]
+
     def position(mask):
-        shift = (mask & -mask).bit_length() - 1
-        index = shift // 8
-        return index if order == "<" else 3 - index
-    return dict(width=width, height=height, stride=bytes_per_line, data=data,
+        # Byte position of a channel inside each 32-bit pixel.
+        index = ((mask & -mask).bit_length() - 1) // 8
+        return index if byte_order == 0 else 3 - index
+    return dict(width=width, height=height, stride=bytes_per_line, data=data, tables=tables,
                 pos=(position(blue_mask), position(green_mask), position(red_mask)))
 
 
@@ -395,9 +401,10 @@ def Crop(screen, x, y, w, h):
         start = (y + row) * screen["stride"] + x * 4
         line = screen["data"][start:start + w * 4]
         o = row * w * 3
-        out[o:o + w * 3:3] = line[b::4]
-        out[o + 1:o + w * 3:3] = line[g::4]
-        out[o + 2:o + w * 3:3] = line[r::4]
+        for channel, at in enumerate((b, g, r)):
+            values = line[at::4]
+            table = screen["tables"][channel]
+            out[o + channel:o + w * 3:3] = values.translate(table) if table else values
     return dict(width=w, height=h, data=bytes(out))
 
 
@@ -467,18 +474,46 @@ def SpanTable(source, target):
 
 
 def PaneAverage(image, w=512, h=512):
-    """What the right pane shows for an output image: the mean of the covered
-    pixels, rounded to nearest, rows counted from the bottom like the image."""
+    """What the right pane shows for an output image: each pane pixel is the
+    mean of the image pixels it covers, rounded to nearest; pane rows count
+    from the bottom like the image's."""
+    ow, oh, data = image["width"], image["height"], image["data"]
+    if ow % w or oh % h:
+        return PaneAverageBySpans(image, w, h)
+    kx, ky = ow // w, oh // h
+    n = kx * ky
+    # Rounded means by table lookup; sums are formed with big integers holding
+    # one channel value per 16-bit lane (at most 255 * n, well below 65536).
+    means = bytes((t + n // 2) // n for t in range(255 * n + 1))
+    out = bytearray(w * h * 3)
+    stride = ow * 3
+    lanes = bytearray(2 * stride)
+    for y in range(h):
+        # The pane's row y from the top covers image rows y*ky .. y*ky+ky-1
+        # from the top as well.
+        rows = 0
+        for r in range(y * ky, y * ky + ky):
+            lanes[0::2] = data[r * stride:(r + 1) * stride]
+            rows += int.from_bytes(lanes, "little")
+        block = rows
+        for j in range(1, kx):
+            block += rows >> (j * 3 * 16)
+        sums = memoryview(block.to_bytes(2 * stride + 8, "little")[:2 * stride]).cast("H")
+        o = y * w * 3
+        for ch in range(3):
+            out[o + ch:o + w * 3:3] = bytes(means[t] for t in sums[ch::kx * 3])
+    return dict(width=w, height=h, data=bytes(out))
+
+
+def PaneAverageBySpans(image, w, h):
     ow, oh, data = image["width"], image["height"], image["data"]
     cols, rows_from_bottom = SpanTable(ow, w), SpanTable(oh, h)
     out = bytearray(w * h * 3)
     for y in range(h):  # pane row from the top
         first, last = rows_from_bottom[h - 1 - y]
-        # Image rows are top-down here: bottom row index b is data row oh-1-b.
         sums = [0] * (ow * 3)
-        for b in range(first, last + 1):
-            line = data[(oh - 1 - b) * ow * 3:(oh - b) * ow * 3]
-            sums = list(map(int.__add__, sums, line))
+        for b in range(first, last + 1):  # image row b from the bottom is data row oh-1-b
+            sums = list(map(int.__add__, sums, data[(oh - 1 - b) * ow * 3:(oh - b) * ow * 3]))
         n_rows = last - first + 1
         o = y * w * 3
         for x, (c0, c1) in enumerate(cols):
