@@ -116,13 +116,16 @@ def EndSession():
 
 # ---------------------------------------------------------------- one test
 
-def NewTest(name, ini_text=None):
-    """A fresh directory with its own prefix and a copy of the program."""
+def NewTest(name, ini_text=None, run_dir=None):
+    """A fresh directory with its own prefix and a copy of the program; or,
+    given run_dir, the program already there (an unpacked release)."""
     base = os.path.join(session["work"], name)
-    run_dir = os.path.join(base, "run")
-    os.makedirs(run_dir)
+    os.makedirs(base)
     CopyPrefix(os.path.join(base, "prefix"))
-    shutil.copy(session["exe"], os.path.join(run_dir, "Halovane.exe"))
+    if run_dir is None:
+        run_dir = os.path.join(base, "run")
+        os.makedirs(run_dir)
+        shutil.copy(session["exe"], os.path.join(run_dir, "Halovane.exe"))
     shutil.copy(session["helper"], os.path.join(base, "wininfo.exe"))
     if ini_text is not None:
         with open(os.path.join(run_dir, "Halovane.ini"), "w", newline="") as f:

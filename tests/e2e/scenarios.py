@@ -531,11 +531,34 @@ def save_refused_keeps_old_file(test):
     Check(h.WaitExit(test) == 0, "exit code not 0")
 
 
+# ---------------------------------------------------------------- release
+
+def ReleaseCheck(test):
+    """The user's path after unpacking: start, select a region, save."""
+    Check(os.path.isfile(os.path.join(test["run"], "ReadMe.txt")), "ReadMe.txt is not beside Halovane.exe")
+    h.StartProgram(test)
+    Check(h.Title(test) == "Halovane", "start title is %r" % h.Title(test))
+    start, end = (160, 140), (360, 330)
+    region = h.DragRegion(start, end, (-0.5, 0.0))
+    h.Drag(test, start, end)
+    h.WaitTitle(test, "done!", 120)
+    image = SaveAndCompare(test, region, "release region")
+    Check(any(image["data"]), "the saved region is all black")
+    h.Key(test, "alt+f", "x")
+    code = h.WaitExit(test)
+    Check(code == 0, "exit code %d" % code)
+
+
 # ---------------------------------------------------------------- runner
 
 def Main():
+    release = sys.argv[1] == "--release"
+    if release:
+        del sys.argv[1]
     exe, helper, renderer, work = sys.argv[1:5]
     wanted = set(sys.argv[5:])
+    if release:
+        return RunRelease(exe, helper, renderer, work)
     started = time.time()
     failed = []
     try:
@@ -571,6 +594,26 @@ def Main():
     if failed:
         print("e2e: failed: %s; screenshots and images in %s" % (", ".join(failed), os.path.join(work, "failures")))
     return 1 if failed else 0
+
+
+def RunRelease(exe, helper, renderer, work):
+    ok = False
+    try:
+        h.StartSession(work, exe, helper, renderer)
+        test = h.NewTest("release", run_dir=os.path.dirname(os.path.abspath(exe)))
+        try:
+            ReleaseCheck(test)
+            ok = True
+        except h.Failure as failure:
+            print("FAIL release: %s" % failure, flush=True)
+        finally:
+            h.EndTest(test)
+    except h.Failure as failure:
+        print("FAIL release session: %s" % failure, flush=True)
+    finally:
+        h.EndSession()
+    print("release check: %s" % ("ok" if ok else "FAILED"), flush=True)
+    return 0 if ok else 1
 
 
 if __name__ == "__main__":

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The path a user takes after download: builds the release zip from a clean
+# clone of this repository's committed state, unpacks it into an empty
+# folder, starts Halovane.exe there under Wine in Xvfb, selects a region,
+# saves it and checks output.bmp against halovane-render built from the
+# same clone.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/halovane-release.XXXXXX")
+keep=${HALOVANE_KEEP_RELEASE_CHECK:-0}
+cleanup() { [ "$keep" = 1 ] || rm -rf "$tmp"; }
+trap cleanup EXIT
+
+git clone -q "$root" "$tmp/src"
+echo "release-check: clean clone of $(git -C "$tmp/src" rev-parse --short HEAD)"
+
+cmake -S "$tmp/src" -B "$tmp/windows" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/mingw-w64-i686.cmake" >/dev/null
+cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo
+cmake -S "$tmp/src" -B "$tmp/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$tmp/native" -j "$jobs" --target halovane-render
+
+zip=$(find "$tmp/windows" -name '*.zip' -newer "$tmp/src/CMakeLists.txt" | head -n 1)
+if [ -z "$zip" ]; then
+  echo "release-check: FAIL: the release-zip target made no zip" >&2
+  exit 1
+fi
+echo "release-check: $(basename "$zip"):"
+unzip -l "$zip"
+mkdir "$tmp/unpacked"
+(cd "$tmp/unpacked" && unzip -q "$zip")
+exe=$(find "$tmp/unpacked" -name Halovane.exe | head -n 1)
+if [ -z "$exe" ]; then
+  echo "release-check: FAIL: no Halovane.exe in the zip" >&2
+  exit 1
+fi
+
+python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$tmp/windows/tests/e2e/wininfo.exe" \
+  "$tmp/native/cli/halovane-render" "$tmp/work"
