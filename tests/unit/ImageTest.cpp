@@ -269,6 +269,8 @@ TEST_F(ImageTest, SetViewPixelReplacesAndIgnoresPositionsOutside)
 
 TEST_F(ImageTest, PlotViewAddsAtTheClampedPixel)
 {
+    // Allocation leaves the view's pixels as the heap had them.
+    std::memset(app.viewImage.pixels, 0, app.viewImage.info.imageSize);
     PlotView({-0.5f, 0.0f}, {200, 100, 10});
     PlotView({-0.5f, 0.0f}, {100, 100, 10});
     EXPECT_TRUE(SameColour(PixelOf(app.viewImage, 256, 256), {255, 200, 20}));
