@@ -15,6 +15,7 @@
 #include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
+#include "ui/Input.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ const PlatformObserver observer = {OnTitle, OnRepaint, nullptr};
 
 struct Snapshot {
     int32_t iterations, samplePoints, brightness, width, height;
-    bool julia, borderOnly, checkBailout;
+    bool clear, julia, borderOnly, checkBailout;
     float x, y, driftX, driftY, sampleRadius, maxBailout, minBailout;
 };
 
@@ -62,7 +63,7 @@ protected:
     {
         Settings& s = app.settings;
         saved = {s.Iterations, s.SamplePoints, s.Brightness, s.Width, s.Height,
-                 s.Julia, s.BorderOnly, s.CheckBailout, s.X, s.Y, s.DriftX, s.DriftY,
+                 s.Clear, s.Julia, s.BorderOnly, s.CheckBailout, s.X, s.Y, s.DriftX, s.DriftY,
                  s.SampleRadius, s.MaxBailout, s.MinBailout};
         s.Iterations = 10000;
         s.SamplePoints = 320;
@@ -108,6 +109,7 @@ protected:
         s.Brightness = saved.brightness;
         s.Width = saved.width;
         s.Height = saved.height;
+        s.Clear = saved.clear;
         s.Julia = saved.julia;
         s.BorderOnly = saved.borderOnly;
         s.CheckBailout = saved.checkBailout;
@@ -399,6 +401,9 @@ TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
         SleepMilliseconds(30);
         ClearImages();
         SetViewPixel(256, 256, Colour3{0, 0, 255});
+        app.settings.Clear = true;
+        OnLeftPress(app.viewWidth + 10, 10);  // zeroes the output image
+        app.dragging = false;
     }
     SleepMilliseconds(30);
     EXPECT_TRUE(app.running);
