@@ -7,6 +7,8 @@
 // keeps every other line's bytes and ends every line with CRLF, so that files
 // in the program's own format come out as the Windows program writes them.
 // Files are streamed, so memory stays bounded whatever the file holds.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -114,6 +116,7 @@ ParsedLine ParseLine(std::string text, bool firstLine)
 // Where a key of a section stands in a file.
 struct KeySearch {
     bool fileExists;
+    bool wideText;           // UTF-16: not ours to read or rewrite byte-wise
     bool sectionFound;
     size_t lastSectionLine;  // last non-blank line of the section
     bool keyFound;
@@ -127,7 +130,7 @@ struct KeySearch {
 // False when the file exists but cannot be read.
 bool FindKey(const char* section, const char* key, const char* path, KeySearch& search)
 {
-    search = KeySearch{false, false, 0, false, 0, std::string(), false, false, std::string()};
+    search = KeySearch{false, false, false, 0, false, 0, std::string(), false, false, std::string()};
     FILE* file = std::fopen(path, "rb");
     if (!file) return errno == ENOENT;
     search.fileExists = true;
@@ -144,6 +147,10 @@ bool FindKey(const char* section, const char* key, const char* path, KeySearch& 
         else cut = true;
     };
     auto onLineEnd = [&]() {
+        if (lineIndex == 0 && (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0)) {
+            search.wideText = true;
+            done = true;
+        }
         if (!done) {
             ParsedLine line = ParseLine(text, lineIndex == 0);
             if (line.kind == kSection) {
@@ -242,7 +249,7 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
     if (!section || !key || !path) return false;
     std::string newValue = value ? value : "";
     KeySearch search;
-    if (!FindKey(section, key, path, search)) return false;
+    if (!FindKey(section, key, path, search) || search.wideText) return false;
     if (search.keyFound && search.keyHasValue && !search.keyLineCut && search.keyValue == newValue)
         return true;
 
@@ -251,6 +258,8 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
     std::string temporary = std::string(path) + ".tmp";
     Output out = {std::fopen(temporary.c_str(), "wb"), std::string(), true};
     if (!out.file) return false;
+    struct stat old;
+    if (search.fileExists && stat(path, &old) == 0) chmod(temporary.c_str(), old.st_mode & 07777);
 
     const std::string keyLine =
         (search.keyFound ? search.keyName : std::string(key)) + "=" + newValue + "\r\n";

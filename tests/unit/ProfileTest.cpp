@@ -229,3 +229,18 @@ TEST(Profile, AWriteIntoAMissingDirectoryFails)
     std::string path = std::filesystem::absolute("no-such-directory").string() + "/settings.ini";
     EXPECT_FALSE(ProfileWriteString("HV", "A", "1", path.c_str()));
 }
+
+#ifndef _WIN32
+// The Windows functions read UTF-16 files; our own leaves them untouched
+// rather than rewriting their bytes as lines.
+TEST(Profile, AUtf16FileIsLeftAlone)
+{
+    std::string path = ProfileTestPath("utf16");
+    const std::string bytes("\xFF\xFE[\0H\0V\0]\0\r\0\n\0A\0=\0" "1\0\r\0\n\0", 24);
+    WriteBytes(path, bytes);
+    EXPECT_EQ(GetInt(path, "A"), 9);
+    EXPECT_FALSE(ProfileWriteString("HV", "A", "2", path.c_str()));
+    EXPECT_EQ(ReadBytes(path), bytes);
+    std::remove(path.c_str());
+}
+#endif
