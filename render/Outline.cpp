@@ -83,8 +83,16 @@ static bool RunOutline(OutlineWalk& walk, bool draw)
         if (walk.steps >= stepBound) return false;
         StepOutline(p, q);
         ++walk.steps;
-        if (walk.steps == 1) walk.firstDrawn = p;
+        if (walk.steps == 1) {
+            walk.firstDrawn = p;
+            walk.lowest = p;
+            walk.leastRe = p.re;
+            walk.greatestRe = p.re;
+        }
         walk.lastDrawn = p;
+        if (p.im < walk.lowest.im) walk.lowest = p;
+        if (p.re < walk.leastRe) walk.leastRe = p.re;
+        if (p.re > walk.greatestRe) walk.greatestRe = p.re;
         if (draw) DrawOutlinePoint(p);
     } while (p.im < 0.0f);
     return true;

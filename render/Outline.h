@@ -16,6 +16,9 @@ struct OutlineWalk {
     PlanePoint startOutside;   // Q before the first step
     PlanePoint firstDrawn;
     PlanePoint lastDrawn;
+    PlanePoint lowest;     // drawn point of least imaginary part
+    float leastRe;         // extent of the drawn points in real parts
+    float greatestRe;
 };
 // Runs the search and the walk without drawing. False when a guard bound
 // stopped it before the walk reached the real axis.

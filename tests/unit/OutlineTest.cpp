@@ -60,6 +60,11 @@ TEST(WalkOutline, StartsRightOfTheCuspAndEndsOnTheAxisAfter1659Steps)
     EXPECT_NEAR(walk.lastDrawn.re, -1.39999f, 1e-5f);
     EXPECT_NEAR(walk.lastDrawn.im, 0.00499f, 1e-5f);
     EXPECT_GE(walk.lastDrawn.im, 0.0f);
+    // Out through the band the 32-step test accepts, round the bottom of the
+    // set, and along the antenna on the grid row just below the axis.
+    EXPECT_NEAR(walk.greatestRe, 0.44f, 1e-5f);
+    EXPECT_NEAR(walk.lowest.im, -0.905f, 1e-5f);
+    EXPECT_NEAR(walk.leastRe, -1.53499f, 1e-5f);
 }
 
 TEST_F(OutlineTest, TheOutlineIsGreySymmetricAndFollowsTheAntennaOntoColumnZero)
