@@ -45,7 +45,7 @@ bool OnSave(std::string& message)
     std::string error;
     const bool ok = WriteBitmap(kFile, error);
     if (!ok)
-        message = std::string("Could not save ") + kFile + ": " + error + ". The previous " + kFile +
+        message = std::string("Could not save ") + kFile + ": " + error + ". Any previous " + kFile +
                   " was left unchanged.";
     if (app.settings.Preview) LaunchPreview();
     return ok;
