@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -104,7 +105,11 @@ size_t FormatFixed(double value, int decimals, char* buffer, size_t capacity)
     else if (std::isinf(value)) special = value < 0 ? "-inf" : "inf";
     size_t length = 0;
     if (special) {
-        for (; special[length] && length + 1 < capacity; ++length) buffer[length] = special[length];
+        size_t n = std::strlen(special);
+        if (n < capacity) {
+            std::memcpy(buffer, special, n);
+            length = n;
+        }
     } else {
         std::to_chars_result result = std::to_chars(buffer, buffer + capacity - 1, value,
                                                     std::chars_format::fixed, decimals);

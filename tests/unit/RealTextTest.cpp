@@ -121,6 +121,9 @@ TEST(FormatFixed, ATooSmallBufferGivesAnEmptyText)
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(FormatFixed(0.5, 13, buffer, sizeof buffer), 0u);
     EXPECT_STREQ(buffer, "");
+    char small[4] = "xxx";
+    EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 13, small, sizeof small), 0u);
+    EXPECT_STREQ(small, "");
 }
 
 TEST(RealText, FloatsSurviveFormattingAndReading)
