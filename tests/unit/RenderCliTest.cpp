@@ -40,11 +40,17 @@ int Render(const std::string& args, std::string* out = nullptr, std::string* err
 {
     const std::string settings =
         args.find("--settings") == std::string::npos ? " --settings cli-absent.ini" : "";
-    const std::string command = "'" + RendererPath() + "'" + settings + " " + args +
-                                " >cli-stdout.txt 2>cli-stderr.txt";
+    // Tests may run at the same time in the same directory: one pair of
+    // capture files per test.
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string outFile = "cli-" + name + ".out", errFile = "cli-" + name + ".err";
+    const std::string command = "'" + RendererPath() + "'" + settings + " " + args + " >" +
+                                outFile + " 2>" + errFile;
     const int status = std::system(command.c_str());
-    if (out) *out = ReadAll("cli-stdout.txt");
-    if (err) *err = ReadAll("cli-stderr.txt");
+    if (out) *out = ReadAll(outFile);
+    if (err) *err = ReadAll(errFile);
+    std::remove(outFile.c_str());
+    std::remove(errFile.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
