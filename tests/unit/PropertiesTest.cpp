@@ -41,7 +41,8 @@ void SetInt(void* dialog, int id, uint32_t value)
 
 // As GetDlgItemInt with bSigned FALSE: leading blanks skipped, decimal digits
 // read up to the first other character; 0 without digits and 0 for a number
-// beyond 32 unsigned bits.
+// beyond 32 unsigned bits. (Wine's also takes a sign and skips tabs; the
+// cases below use neither.)
 uint32_t GetInt(void* dialog, int id)
 {
     ++Fake(dialog).reads;
