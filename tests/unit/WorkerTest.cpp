@@ -413,4 +413,50 @@ TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
     EXPECT_TRUE(titles.size() >= 3 && titles[2] == "plotting...");
 }
 
+uint64_t Fnv1a(const uint8_t* bytes, size_t count)
+{
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < count; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
+// The same scene gives the same pixels on every build: the hashes were taken
+// from the first build and must never change without a reason.
+TEST_F(WorkerTest, AFixedSceneGivesTheSameImageOnEveryBuild)
+{
+    app.settings.Width = 256;
+    app.settings.Height = 256;
+    ReleaseImages();
+    ASSERT_TRUE(AllocViewImage());
+    ASSERT_TRUE(AllocOutputImage());
+    app.settings.Iterations = 400;
+    app.settings.BorderOnly = true;
+    app.settings.CheckBailout = true;
+    app.settings.SampleRadius = 0.3f;
+    app.settings.X = -0.75f;
+    app.settings.Y = 0.1f;
+    app.regionCenterRe = -0.5f;
+    app.regionCenterIm = 0.0f;
+    app.regionWidth = 3.0f;
+    app.regionReciprocal = static_cast<float>(1.0 / 3.0);
+    ClearImages();
+    ResetRandom();
+    app.continuous = true;  // two runs: the second continues the random sequence
+    app.settings.DriftX = 0.01f;
+    repaintHook = [](int count) {
+        if (count == 1) app.continuous = false;
+        if (count == 1) app.regionMode = true;  // first run in the view, second in the region
+    };
+    RunWorkerUntilRepaints(2);
+    const RgbImage& out = app.outputImage;
+    const RgbImage& view = app.viewImage;
+    const uint64_t outHash = Fnv1a(out.pixels, static_cast<size_t>(out.width) * out.height * 3);
+    const uint64_t viewHash = Fnv1a(view.pixels, static_cast<size_t>(view.width) * view.height * 3);
+    size_t lit = 0;
+    for (size_t i = 0; i < static_cast<size_t>(out.width) * out.height * 3; ++i) lit += out.pixels[i] != 0;
+    EXPECT_GT(lit, 1000u) << "the region run drew orbits";
+    EXPECT_EQ(outHash, 14648165293906399350ull);
+    EXPECT_EQ(viewHash, 18134076958455848206ull);
+}
+
 }  // namespace
