@@ -245,9 +245,11 @@ static void ShowProgress(const Relaxed<bool>& finished)
                             std::chrono::steady_clock::now() - start)
                             .count();
         const uint64_t rate = ms > 0 ? passes * 1000 / static_cast<uint64_t>(ms) : 0;
-        std::fprintf(stderr, "\rrun %u/%u, passes %llu/%llu, %llu passes/s", runsDone + 1u,
-                     runsWanted, static_cast<unsigned long long>(passes),
-                     static_cast<unsigned long long>(total), static_cast<unsigned long long>(rate));
+        const uint32_t ended = runsDone;
+        const uint32_t run = ended < runsWanted ? ended + 1u : runsWanted;
+        std::fprintf(stderr, "\rrun %u/%u, passes %llu/%llu, %llu passes/s", run, runsWanted,
+                     static_cast<unsigned long long>(passes), static_cast<unsigned long long>(total),
+                     static_cast<unsigned long long>(rate));
         if (rate > 0 && total > passes)
             std::fprintf(stderr, ", %llu s left   ",
                          static_cast<unsigned long long>((total - passes) / rate));
