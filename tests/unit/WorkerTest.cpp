@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -391,20 +392,31 @@ TEST_F(WorkerTest, ReplacingTheSampleArraysDuringARunIsSafe)
 
 TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
 {
+    // The orbits from around (0.25, 0.25) settle on the fixed point of
+    // z^2 + c; markers go where the view plots pile up.
+    const std::complex<double> c(0.25, 0.25);
+    const std::complex<double> fixed = (1.0 - std::sqrt(1.0 - 4.0 * c)) / 2.0;
+    const PixelPoint settled =
+        PlaneToViewPixel({static_cast<float>(fixed.real()), static_cast<float>(fixed.imag())});
     app.settings.Iterations = 1000000000;
+    app.settings.Clear = true;
     quitAfterRepaints = 1000000;
     app.restartRequested = true;
     std::thread worker(RenderWorker, nullptr);
-    for (bool region : {false, true}) {
-        SleepMilliseconds(30);
-        app.regionMode = region;
-        SleepMilliseconds(30);
-        ClearImages();
-        SetViewPixel(256, 256, Colour3{0, 0, 255});
-        app.settings.Clear = true;
-        OnLeftPress(app.viewWidth + 10, 10);  // zeroes the output image
-        app.dragging = false;
-    }
+    // View mode: a right press clears both images, the release marks.
+    SleepMilliseconds(30);
+    ClearImages();
+    SleepMilliseconds(30);
+    for (int32_t d = -1; d <= 1; ++d)
+        for (int32_t e = -1; e <= 1; ++e)
+            SetViewPixel(settled.col + d, settled.row + e, Colour3{0, 0, 255});
+    // Region mode: a left press zeroes the output image, then a Clear.
+    app.regionMode = true;
+    SleepMilliseconds(30);
+    OnLeftPress(app.viewWidth + 10, 10);
+    app.dragging = false;
+    SleepMilliseconds(30);
+    ClearImages();
     SleepMilliseconds(30);
     EXPECT_TRUE(app.running);
     StopRender();
