@@ -355,7 +355,7 @@ def Key(test, *keys):
 
 
 def Type(test, text):
-    Xdo(test, "type", "--delay", "30", text)
+    Xdo(test, "type", "--delay", "30", "--", text)
     time.sleep(PAUSE)
 
 
