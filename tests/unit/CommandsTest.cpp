@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "UiFixture.h"
@@ -87,7 +88,26 @@ TEST_P(CommandsTest, FlagsStartPointAndImages)
 INSTANTIATE_TEST_SUITE_P(Commands, CommandsTest, ::testing::ValuesIn(kCommands),
                          [](const ::testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
 
-using SaveTest = UiTest;
+// Save writes "output.bmp" in the current directory; each test works in a
+// directory of its own so tests running side by side never share the file.
+class SaveTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        previous = std::filesystem::current_path();
+        std::filesystem::path own =
+            previous / (std::string("save-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(own);
+        std::filesystem::current_path(own);
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(previous);
+        UiTest::TearDown();
+    }
+    std::filesystem::path previous;
+};
 
 TEST_F(SaveTest, WritesOutputFile)
 {

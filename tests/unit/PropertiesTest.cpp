@@ -86,7 +86,12 @@ bool GetCheck(void* dialog, int id)
 
 void End(void* dialog, intptr_t result) { Fake(dialog).endResult = result; }
 
-std::string SettingsFile() { return std::filesystem::absolute("properties-test.ini").string(); }
+// One file per test, so tests running side by side never share it.
+std::string SettingsFile()
+{
+    const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    return std::filesystem::absolute(std::string("properties-") + test + ".ini").string();
+}
 
 int saves = 0;
 void Save()
