@@ -40,3 +40,8 @@
 #define IDC_MAXBAILOUT 1021
 #define IDC_MINBAILOUT 1022
 #define IDC_PREVIEW 1023
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)  // labels have no id
+#endif
+#define IDC_ABOUTICON 2  // the About box's icon control
