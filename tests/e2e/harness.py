@@ -10,6 +10,7 @@ import signal
 import struct
 import subprocess
 import time
+import zlib
 
 # Filled by StartSession.
 session = {}
@@ -373,13 +374,14 @@ def GrabScreen(test):
 
 def ParseXwd(raw):
     """A ZPixmap XWD dump of a depth-24 screen -> pixel rows with channel positions.
-    Under Wine the header may say 24 bits per pixel while each pixel takes four
-    bytes; the line length tells. The colour map (identity on Xvfb) is applied."""
+    Pixels take 4 bytes, or 3 once Wine's desktop has changed the pixmap format;
+    lines may be longer than the pixels. The colour map (identity on Xvfb) is applied."""
     fields = struct.unpack(">25I", raw[:100])
     header_size, version, pixmap_format, depth, width, height = fields[:6]
-    byte_order, bytes_per_line, ncolours = fields[7], fields[12], fields[19]
+    byte_order, bits_per_pixel, bytes_per_line, ncolours = fields[7], fields[11], fields[12], fields[19]
     red_mask, green_mask, blue_mask = fields[14], fields[15], fields[16]
-    Check(version == 7 and pixmap_format == 2 and depth == 24 and bytes_per_line == width * 4,
+    size = bits_per_pixel // 8
+    Check(version == 7 and pixmap_format == 2 and depth == 24 and size in (3, 4) and bytes_per_line >= width * size,
           "unexpected screenshot format %r" % (fields,))
     data = raw[header_size + 12 * ncolours:]
     tables = [None, None, None]
@@ -391,8 +393,8 @@ def ParseXwd(raw):
     def position(mask):
         # Byte position of a channel inside each 32-bit pixel.
         index = ((mask & -mask).bit_length() - 1) // 8
-        return index if byte_order == 0 else 3 - index
-    return dict(width=width, height=height, stride=bytes_per_line, data=data, tables=tables,
+        return index if byte_order == 0 else size - 1 - index
+    return dict(width=width, height=height, stride=bytes_per_line, size=size, data=data, tables=tables,
                 pos=(position(blue_mask), position(green_mask), position(red_mask)))
 
 
@@ -400,12 +402,13 @@ def Crop(screen, x, y, w, h):
     """Top-down BGR bytes of a screen rectangle."""
     out = bytearray(w * h * 3)
     b, g, r = screen["pos"]
+    size = screen["size"]
     for row in range(h):
-        start = (y + row) * screen["stride"] + x * 4
-        line = screen["data"][start:start + w * 4]
+        start = (y + row) * screen["stride"] + x * size
+        line = screen["data"][start:start + w * size]
         o = row * w * 3
         for channel, at in enumerate((b, g, r)):
-            values = line[at::4]
+            values = line[at::size]
             table = screen["tables"][channel]
             out[o + channel:o + w * 3:3] = values.translate(table) if table else values
     return dict(width=w, height=h, data=bytes(out))
@@ -465,6 +468,22 @@ def WriteBmp(path, image):
     info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 0, 0, 0, 0)
     with open(path, "wb") as f:
         f.write(header + info + body)
+
+
+def WritePng(path, image):
+    """Failure images as PNG, which every viewer opens."""
+    w, h, data = image["width"], image["height"], image["data"]
+    raw = bytearray()
+    for r in range(h):
+        line = bytearray(data[r * w * 3:(r + 1) * w * 3])
+        line[0::3], line[2::3] = line[2::3], line[0::3]  # BGR -> RGB
+        raw += b"\0" + line
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(bytes(raw), 6)) + chunk(b"IEND", b""))
 
 
 def SpanTable(source, target):
@@ -558,11 +577,11 @@ def CheckImagesEqual(test, what, actual, expected):
         return
     folder = FailureDir(test)
     tag = what.replace(" ", "-")
-    WriteBmp(os.path.join(folder, tag + "-actual.bmp"), actual)
-    WriteBmp(os.path.join(folder, tag + "-expected.bmp"), expected)
+    WritePng(os.path.join(folder, tag + "-actual.png"), actual)
+    WritePng(os.path.join(folder, tag + "-expected.png"), expected)
     detail = ""
     if actual["width"] == expected["width"] and actual["height"] == expected["height"]:
-        WriteBmp(os.path.join(folder, tag + "-diff.bmp"), DiffImage(actual, expected))
+        WritePng(os.path.join(folder, tag + "-diff.png"), DiffImage(actual, expected))
         bad, first = CountDiff(actual, expected)
         detail = "; %d pixels differ, first at %s (x, y, actual rgb, expected rgb)" % (bad, first)
     raise Failure("%s differs from the expected image%s; images in %s" % (what, detail, folder))
