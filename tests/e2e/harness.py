@@ -572,6 +572,26 @@ def FailureDir(test):
     return path
 
 
+def KeepScreen(test):
+    """The whole screen at the moment a test failed, with the windows open then."""
+    try:
+        screen = GrabScreen(test)
+        folder = FailureDir(test)
+        WritePng(os.path.join(folder, "screen.png"), Crop(screen, 0, 0, screen["width"], screen["height"]))
+        if test.get("helper") and test["helper"].poll() is None:
+            with open(os.path.join(folder, "windows.txt"), "w") as f:
+                for w in TopWindows(test):
+                    if w["visible"]:
+                        f.write("%(hwnd)d %(cls)s %(title)r\n" % w)
+    except (Failure, OSError, subprocess.SubprocessError, ValueError):
+        pass
+
+
+def WindowsPath(path):
+    # Wine maps the Unix root to drive Z:.
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def CheckImagesEqual(test, what, actual, expected):
     if actual["data"] == expected["data"] and actual["width"] == expected["width"]:
         return
