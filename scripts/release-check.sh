@@ -7,6 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
+started=$(date +%s)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/halovane-release.XXXXXX")
 keep=${HALOVANE_KEEP_RELEASE_CHECK:-0}
 cleanup() { [ "$keep" = 1 ] || rm -rf "$tmp"; }
@@ -38,3 +39,4 @@ fi
 
 python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$tmp/windows/tests/e2e/wininfo.exe" \
   "$tmp/native/cli/halovane-render" "$tmp/work"
+echo "release-check: passed in $(( $(date +%s) - started )) s"
