@@ -444,16 +444,17 @@ def Pane(client, right):
 # ---------------------------------------------------------------- bitmaps
 
 def ReadBmp(path):
-    """A 24-bit bottom-up bitmap as written by the program -> top-down image."""
+    """A 24-bit bottom-up bitmap -> top-down image with packed rows."""
     raw = open(path, "rb").read()
     Check(raw[:2] == b"BM", "%s is not a bitmap" % path)
     offset, = struct.unpack_from("<I", raw, 10)
     width, height = struct.unpack_from("<ii", raw, 18)
     bits, = struct.unpack_from("<H", raw, 28)
     Check(bits == 24 and height > 0, "%s: unexpected bitmap layout" % path)
-    stride = width * 3
+    stride = (width * 3 + 3) & ~3  # rows are filled out to 4 bytes
     pixels = raw[offset:offset + stride * height]
-    rows = [pixels[(height - 1 - r) * stride:(height - r) * stride] for r in range(height)]
+    Check(len(pixels) == stride * height, "%s is shorter than its header says" % path)
+    rows = [pixels[(height - 1 - r) * stride:(height - 1 - r) * stride + width * 3] for r in range(height)]
     return dict(width=width, height=height, data=b"".join(rows))
 
 
