@@ -60,13 +60,15 @@ void LaunchShellPreview(const char* file)
     ShellExecuteA(window, "preview", file, nullptr, nullptr, SW_HIDE);
 }
 
-// The system's text for an error code, without the trailing line break.
+// The system's text for an error code, as a phrase: without the trailing
+// full stop and line break, like the portable build's strerror texts.
 static std::string ErrorText(DWORD code)
 {
     char text[256] = {};
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              code, 0, text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = '\0';
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
+        text[--n] = '\0';
     if (n == 0) std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(code));
     return text;
 }
