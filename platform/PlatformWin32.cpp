@@ -50,7 +50,11 @@ void ShowMemoryError(const char* text)
         observer->onMemoryError(text);
         return;
     }
-    HWND owner = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    // Owned by the main window's active pop-up (the Properties dialog when
+    // it is open): closing the box then returns to the dialog instead of
+    // raising the main window over it. No owner before the window exists.
+    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    HWND owner = window ? GetLastActivePopup(window) : nullptr;
     MessageBoxA(owner, text, "Memory Error.", MB_OK);
 }
 
