@@ -13,6 +13,7 @@
 #include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
+#include "tests/unit/TestSupport.h"
 
 namespace {
 
@@ -20,23 +21,13 @@ namespace {
 // start point, samples seeded there.
 void Prepare(int32_t samplePoints, bool borderOnly = false)
 {
+    RestoreSettings(kDefaultSettings);
     Settings& s = app.settings;
-    s.Iterations = 10000;
     s.SamplePoints = samplePoints;
-    s.Brightness = 12;
-    s.Width = 2048;
-    s.Height = 2048;
-    s.Julia = false;
     s.BorderOnly = borderOnly;
     s.CheckBailout = true;
     s.X = -0.75f;
     s.Y = 0.1f;
-    s.CenterX = -0.5f;
-    s.CenterY = 0.0f;
-    s.SampleRadius = 0.005f;
-    s.BorderDistance = 0.00001f;
-    s.MaxBailout = 4.0f;
-    s.MinBailout = 0.00001f;
     app.regionCenterRe = -0.75f;
     app.regionCenterIm = 0.1f;
     app.regionWidth = 0.5f;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Image.h"
@@ -47,39 +48,12 @@ inline const PlatformObserver recorder = {RecordTitle, nullptr, RecordMemoryErro
 
 class RenderEngineTest : public ::testing::Test {
 protected:
-    struct Saved {
-        int32_t ints[5];
-        bool flags[5];
-        float reals[10];
-    } saved = {};
+    SettingsValues saved = {};
 
     void SetUp() override
     {
-        Settings& s = app.settings;
-        saved = {{s.Iterations, s.SamplePoints, s.Brightness, s.Width, s.Height},
-                 {s.Clear, s.Julia, s.BorderOnly, s.CheckBailout, s.Preview},
-                 {s.X, s.Y, s.CenterX, s.CenterY, s.DriftX, s.DriftY, s.SampleRadius,
-                  s.BorderDistance, s.MaxBailout, s.MinBailout}};
-        s.Iterations = 10000;
-        s.SamplePoints = 320;
-        s.Brightness = 12;
-        s.Width = 2048;
-        s.Height = 2048;
-        s.Clear = true;
-        s.Julia = false;
-        s.BorderOnly = false;
-        s.CheckBailout = false;
-        s.Preview = false;
-        s.X = 0.0f;
-        s.Y = 0.0f;
-        s.CenterX = -0.5f;
-        s.CenterY = 0.0f;
-        s.DriftX = 0.0f;
-        s.DriftY = 0.0f;
-        s.SampleRadius = 0.005f;
-        s.BorderDistance = 0.00001f;
-        s.MaxBailout = 4.0f;
-        s.MinBailout = 0.00001f;
+        saved = CaptureSettings();
+        RestoreSettings(kDefaultSettings);
         app.running = false;
         app.regionWidth = 2.0f;
         app.regionReciprocal = 0.5f;
@@ -106,27 +80,7 @@ protected:
         app.statusTitle = nullptr;
         app.regionWidth = 2.0f;
         app.regionReciprocal = 0.0f;
-        Settings& s = app.settings;
-        s.Iterations = saved.ints[0];
-        s.SamplePoints = saved.ints[1];
-        s.Brightness = saved.ints[2];
-        s.Width = saved.ints[3];
-        s.Height = saved.ints[4];
-        s.Clear = saved.flags[0];
-        s.Julia = saved.flags[1];
-        s.BorderOnly = saved.flags[2];
-        s.CheckBailout = saved.flags[3];
-        s.Preview = saved.flags[4];
-        s.X = saved.reals[0];
-        s.Y = saved.reals[1];
-        s.CenterX = saved.reals[2];
-        s.CenterY = saved.reals[3];
-        s.DriftX = saved.reals[4];
-        s.DriftY = saved.reals[5];
-        s.SampleRadius = saved.reals[6];
-        s.BorderDistance = saved.reals[7];
-        s.MaxBailout = saved.reals[8];
-        s.MinBailout = saved.reals[9];
+        RestoreSettings(saved);
     }
 
     static const std::vector<std::string>& Titles() { return engine_fixture::Titles(); }

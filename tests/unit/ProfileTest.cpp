@@ -10,31 +10,14 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "TestSupport.h"
 #include "platform/Platform.h"
 
 namespace {
 
-std::string ProfileTestPath(const std::string& name)
-{
-    // The Windows functions look for relative names in the Windows directory.
-    return std::filesystem::absolute("profile-" + name + ".ini").string();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ProfileTestPath(const std::string& name) { return TestFilePath("profile", name); }
 
 std::string GetString(const std::string& path, const char* key, const char* fallback = "dd")
 {

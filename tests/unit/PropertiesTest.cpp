@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -90,7 +89,7 @@ void End(void* dialog, intptr_t result) { Fake(dialog).endResult = result; }
 std::string SettingsFile()
 {
     const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    return std::filesystem::absolute(std::string("properties-") + test + ".ini").string();
+    return TestFilePath("properties", test);
 }
 
 int saves = 0;

@@ -4,14 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <initializer_list>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "settings/SettingsFile.h"
@@ -42,23 +40,7 @@ const char* const kDefaultLines[] = {
     "MinBailout=0.0000099999997",
 };
 
-std::string SettingsTestPath(const std::string& name)
-{
-    // The Windows functions look for relative names in the Windows directory.
-    return std::filesystem::absolute("settings-" + name + ".ini").string();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string SettingsTestPath(const std::string& name) { return TestFilePath("settings", name); }
 
 std::string CrLfLines(const std::vector<std::string>& lines)
 {
@@ -83,47 +65,10 @@ void ScrambleSettings()
 // Tests change app.settings; the fixture puts them back.
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { saved = Capture(); }
-    void TearDown() override { Restore(saved); }
+    void SetUp() override { saved = CaptureSettings(); }
+    void TearDown() override { RestoreSettings(saved); }
 
-    struct Values {
-        int32_t integers[5];
-        bool flags[5];
-        float reals[10];
-    };
-    static Values Capture()
-    {
-        const Settings& s = app.settings;
-        return Values{{s.Iterations, s.SamplePoints, s.Brightness, s.Width, s.Height},
-                      {s.Clear, s.Julia, s.BorderOnly, s.CheckBailout, s.Preview},
-                      {s.X, s.Y, s.CenterX, s.CenterY, s.DriftX, s.DriftY, s.SampleRadius, s.BorderDistance,
-                       s.MaxBailout, s.MinBailout}};
-    }
-    static void Restore(const Values& v)
-    {
-        Settings& s = app.settings;
-        s.Iterations = v.integers[0];
-        s.SamplePoints = v.integers[1];
-        s.Brightness = v.integers[2];
-        s.Width = v.integers[3];
-        s.Height = v.integers[4];
-        s.Clear = v.flags[0];
-        s.Julia = v.flags[1];
-        s.BorderOnly = v.flags[2];
-        s.CheckBailout = v.flags[3];
-        s.Preview = v.flags[4];
-        Relaxed<float>* reals[] = {&s.X, &s.Y, &s.CenterX, &s.CenterY, &s.DriftX,
-                                   &s.DriftY, &s.SampleRadius, &s.BorderDistance, &s.MaxBailout, &s.MinBailout};
-        for (int i = 0; i < 10; ++i) *reals[i] = v.reals[i];
-    }
-    static bool SameBits(const Values& a, const Values& b)
-    {
-        return std::memcmp(a.integers, b.integers, sizeof a.integers) == 0 &&
-               std::memcmp(a.flags, b.flags, sizeof a.flags) == 0 &&
-               std::memcmp(a.reals, b.reals, sizeof a.reals) == 0;
-    }
-
-    Values saved;
+    SettingsValues saved;
 };
 
 }  // namespace
@@ -154,6 +99,8 @@ TEST_F(SettingsFileTest, AMissingFileGivesEveryDefaultAndIsNotCreated)
     EXPECT_EQ(static_cast<double>(s.BorderDistance), 0.000009999999747378752);
     EXPECT_EQ(s.MaxBailout, 4.0f);
     EXPECT_EQ(s.MinBailout, 0.00001f);
+    // The table the other fixtures start from is the same.
+    EXPECT_TRUE(SameBits(CaptureSettings(), kDefaultSettings));
     EXPECT_EQ(ReadBytes(path), "");
 }
 
@@ -193,16 +140,16 @@ TEST_F(SettingsFileTest, EveryValueSurvivesASaveAndALoad)
     for (const RoundTrip& trip : trips) {
         std::string path = SettingsTestPath("trip-" + std::to_string(index++));
         std::remove(path.c_str());
-        Values v;
+        SettingsValues v;
         std::memcpy(v.integers, trip.integers, sizeof v.integers);
         std::memcpy(v.flags, trip.flags, sizeof v.flags);
         std::memcpy(v.reals, trip.reals, sizeof v.reals);
-        Restore(v);
-        Values written = Capture();
+        RestoreSettings(v);
+        SettingsValues written = CaptureSettings();
         ASSERT_TRUE(SaveSettingsTo(path.c_str()));
         ScrambleSettings();
         LoadSettingsFrom(path.c_str());
-        Values read = Capture();
+        SettingsValues read = CaptureSettings();
         // 3e-14 has no digit within 13 decimals: it comes back as zero.
         if (written.reals[9] == 3e-14f) written.reals[9] = 0.0f;
         EXPECT_TRUE(SameBits(read, written)) << ReadBytes(path);
