@@ -24,9 +24,9 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
 
 // --- Process ------------------------------------------------------------------
 // The running executable's full path, cut to capacity - 1 characters and
-// terminated; empty when the platform gives none. The directory separator is
-// '\\' on Windows and '/' elsewhere.
-void ExecutablePath(char* buffer, uint32_t capacity);
+// terminated; empty when the platform gives none. False when the path was
+// cut. The directory separator is '\\' on Windows and '/' elsewhere.
+bool ExecutablePath(char* buffer, uint32_t capacity);
 char PathSeparator();
 void SleepMilliseconds(uint32_t ms);
 // Releases a thread handle stored in AppState (no-op for null).

@@ -10,11 +10,17 @@
 
 #include "platform/Platform.h"
 
-void ExecutablePath(char* buffer, uint32_t capacity)
+bool ExecutablePath(char* buffer, uint32_t capacity)
 {
-    if (capacity == 0) return;
-    ssize_t n = readlink("/proc/self/exe", buffer, capacity - 1);
+    if (capacity == 0) return false;
+    // readlink fills the buffer without a terminator: a full buffer may be a cut path.
+    ssize_t n = readlink("/proc/self/exe", buffer, capacity);
+    if (n >= static_cast<ssize_t>(capacity)) {
+        buffer[capacity - 1] = '\0';
+        return false;
+    }
     buffer[n > 0 ? n : 0] = '\0';
+    return true;
 }
 
 char PathSeparator() { return '/'; }

@@ -8,12 +8,14 @@
 #include "platform/Platform.h"
 #include "platform/Win32Messages.h"
 
-void ExecutablePath(char* buffer, uint32_t capacity)
+bool ExecutablePath(char* buffer, uint32_t capacity)
 {
-    if (capacity == 0) return;
+    if (capacity == 0) return false;
     buffer[0] = '\0';
-    GetModuleFileNameA(nullptr, buffer, capacity);
+    // A path that does not fit comes back cut, with the full capacity as its length.
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
     buffer[capacity - 1] = '\0';
+    return length < capacity;
 }
 
 char PathSeparator() { return '\\'; }

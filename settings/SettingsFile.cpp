@@ -112,20 +112,44 @@ void LoadEntry(const SettingEntry& entry, const char* path)
 
 }  // namespace
 
-void SettingsPath(char* buffer)
+bool SettingsPathBeside(const char* executable, char* buffer)
+{
+    std::string directory = executable;
+    const size_t last = directory.rfind(PathSeparator());
+    if (last != std::string::npos) directory.erase(last);
+    const std::string path = directory + PathSeparator() + kFileName;
+    // A cut path would name some other file, perhaps in another directory.
+    if (path.size() >= kPathSize) {
+        buffer[0] = '\0';
+        return false;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool SettingsPath(char* buffer)
 {
     char work[kPathSize] = {};
-    ExecutablePath(work, kPathSize);
-    work[kPathSize - 1] = '\0';
-    char* last = std::strrchr(work, PathSeparator());
-    if (last) *last = '\0';
-    // A path too long for the buffer is cut; the program has no other answer.
-    std::snprintf(buffer, kPathSize, "%s%c%s", work, PathSeparator(), kFileName);
+    if (!ExecutablePath(work, kPathSize)) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return SettingsPathBeside(work, buffer);
 }
 
 void LoadSettingsFrom(const char* path)
 {
     for (size_t index : kLoadOrder) LoadEntry(kEntries[index], path);
+}
+
+void LoadDefaultSettings()
+{
+    for (size_t index : kLoadOrder) {
+        const SettingEntry& entry = kEntries[index];
+        if (entry.kind == kReal) StoreRealText(entry, entry.textDefault);
+        else if (entry.kind == kInteger) *entry.integer = entry.integerDefault;
+        else *entry.flag = entry.integerDefault != 0;
+    }
 }
 
 bool SaveSettingsTo(const char* path)
@@ -142,15 +166,14 @@ bool SaveSettingsTo(const char* path)
 void LoadSettings()
 {
     char path[kPathSize];
-    SettingsPath(path);
-    LoadSettingsFrom(path);
+    if (SettingsPath(path)) LoadSettingsFrom(path);
+    else LoadDefaultSettings();
 }
 
 void SaveSettings()
 {
     char path[kPathSize];
-    SettingsPath(path);
-    SaveSettingsTo(path);
+    if (SettingsPath(path)) SaveSettingsTo(path);
 }
 
 void SettingsFileLines(std::vector<std::string>& lines)

@@ -4,13 +4,20 @@
 #include <string>
 #include <vector>
 
-void SettingsPath(char* buffer);  // buffer of 260 bytes
+// The full path of the settings file, in a buffer of 260 bytes. False, with
+// an empty buffer, when the path does not fit; then LoadSettings gives the
+// defaults and SaveSettings writes nothing.
+bool SettingsPath(char* buffer);
+// The same beside the executable at the given path.
+bool SettingsPathBeside(const char* executable, char* buffer);
 void LoadSettings();
 void SaveSettings();
 // The same, on a file of the caller's choosing (halovane-render --settings).
 void LoadSettingsFrom(const char* path);
 // False when any write failed.
 bool SaveSettingsTo(const char* path);
+// Every setting at the value a missing key gives.
+void LoadDefaultSettings();
 
 // The lines, without line ends, that saving the current settings into a new
 // file writes: "[HV]" and the twenty key=value lines in writing order.

@@ -99,7 +99,11 @@ TEST_F(SettingsFileTest, AMissingFileGivesEveryDefaultAndIsNotCreated)
     EXPECT_EQ(static_cast<double>(s.BorderDistance), 0.000009999999747378752);
     EXPECT_EQ(s.MaxBailout, 4.0f);
     EXPECT_EQ(s.MinBailout, 0.00001f);
-    // The table the other fixtures start from is the same.
+    // The table the other fixtures start from is the same, and so is what
+    // the program uses when there is no settings path at all.
+    EXPECT_TRUE(SameBits(CaptureSettings(), kDefaultSettings));
+    ScrambleSettings();
+    LoadDefaultSettings();
     EXPECT_TRUE(SameBits(CaptureSettings(), kDefaultSettings));
     EXPECT_EQ(ReadBytes(path), "");
 }
@@ -343,6 +347,29 @@ TEST(SettingsPath, IsTheIniFileBesideTheExecutable)
     std::string directory(executable);
     directory = directory.substr(0, directory.rfind(PathSeparator()));
     char path[260];
-    SettingsPath(path);
+    EXPECT_TRUE(SettingsPath(path));
     EXPECT_EQ(std::string(path), directory + PathSeparator() + "Halovane.ini");
+}
+
+TEST(SettingsPath, APathThatWouldBeCutIsRefusedNotShortened)
+{
+    const std::string sep(1, PathSeparator());
+    // 246 characters of directory and "<sep>Halovane.ini" make 259, the most that fits.
+    const std::string longest = sep + std::string(245, 'd');
+    struct Case {
+        std::string executable;
+        bool fits;
+        std::string path;
+    } const cases[] = {
+        {sep + "games" + sep + "Halovane.exe", true, sep + "games" + sep + "Halovane.ini"},
+        {"", true, sep + "Halovane.ini"},
+        {"Halovane.exe", true, "Halovane.exe" + sep + "Halovane.ini"},
+        {longest + sep + "Halovane.exe", true, longest + sep + "Halovane.ini"},
+        {longest + "d" + sep + "H.exe", false, ""},
+    };
+    for (const Case& c : cases) {
+        char path[260] = "untouched";
+        EXPECT_EQ(SettingsPathBeside(c.executable.c_str(), path), c.fits) << c.executable;
+        EXPECT_EQ(std::string(path), c.path) << c.executable;
+    }
 }
