@@ -37,6 +37,12 @@ if [ -z "$exe" ]; then
   exit 1
 fi
 
+readme="$tmp/unpacked/ReadMe.txt"
+if [ ! -s "$readme" ] || grep -q -v $'\r$' "$readme"; then
+  echo "release-check: FAIL: ReadMe.txt missing or not every line ends in CRLF" >&2
+  exit 1
+fi
+
 python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$tmp/windows/tests/e2e/wininfo.exe" \
   "$tmp/native/cli/halovane-render" "$tmp/work"
 echo "release-check: passed in $(( $(date +%s) - started )) s"
