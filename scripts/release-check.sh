@@ -16,8 +16,14 @@ trap cleanup EXIT
 git clone -q "$root" "$tmp/src"
 echo "release-check: clean clone of $(git -C "$tmp/src" rev-parse --short HEAD)"
 
+# The release is 32-bit; only a machine without 32-bit Wine checks a 64-bit build.
+toolchain=mingw-w64-i686.cmake
+if [ "$(cat "$root/build/wine-arch" 2>/dev/null || echo win32)" = win64 ]; then
+  echo "release-check: WARNING: no 32-bit Wine here; checking a 64-bit build instead" >&2
+  toolchain=mingw-w64-x86_64.cmake
+fi
 cmake -S "$tmp/src" -B "$tmp/windows" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/mingw-w64-i686.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/$toolchain" >/dev/null
 cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo
 cmake -S "$tmp/src" -B "$tmp/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tmp/native" -j "$jobs" --target halovane-render

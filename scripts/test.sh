@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: the native unit tests, the
 # same unit tests as Windows executables under Wine, the ThreadSanitizer run,
-# and the end-to-end tests of Halovane.exe under Wine in Xvfb.
+# the end-to-end tests of Halovane.exe under Wine in Xvfb, and the release
+# check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -25,5 +26,8 @@ if [ -x tests/e2e/run.sh ]; then
   echo "== end-to-end tests under Wine"
   bash tests/e2e/run.sh
 fi
+
+echo "== release check (the committed tree, from a clean clone)"
+bash scripts/release-check.sh
 
 echo "== all tests passed in $(( $(date +%s) - start )) s"
