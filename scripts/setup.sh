@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+started=$(date +%s)
 
 native_pkgs=(cmake g++ make googletest libgtest-dev libbenchmark-dev python3 zip unzip time)
 mingw_pkgs=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
@@ -68,4 +69,4 @@ if [ -z "$wine_arch" ]; then
   wine_arch=win64
 fi
 echo "$wine_arch" > build/wine-arch
-echo "setup: done (Windows target: $wine_arch)"
+echo "setup: done in $(( $(date +%s) - started )) s (Windows target: $wine_arch)"
