@@ -42,10 +42,11 @@ static void BuildHeaders(uint8_t* out, int32_t width, int32_t height, uint32_t i
 
 bool WriteImageBitmap(const RgbImage& image, const char* file, std::string& error)
 {
-    if (!image.pixels || image.width <= 0 || image.height <= 0) {
+    if (!image.pixels) {
         error = "there is no image to save (it could not be allocated)";
         return false;
     }
+    // An empty image (a size of 0) makes a file of headers alone.
     const uint64_t packedRow = static_cast<uint64_t>(image.width) * 3;
     const uint64_t fileRow = (packedRow + 3) & ~static_cast<uint64_t>(3);
     const uint64_t imageSize = fileRow * static_cast<uint64_t>(image.height);

@@ -46,12 +46,12 @@ bool ImageByteSize(int32_t width, int32_t height, uint32_t& bytes)
     return true;
 }
 
+// Width and height keep the size of the block last held: every writer
+// tests the pixels, and the view pass sizes its step from the width.
 static void MakeAbsent(RgbImage& image)
 {
     delete[] image.pixels;
     image.pixels = nullptr;
-    image.width = 0;
-    image.height = 0;
 }
 
 // Sets the header, replaces the block and records its size; the image is
@@ -87,10 +87,13 @@ bool AllocViewImage()
 
 bool AllocOutputImage()
 {
+    // The worker may be splatting into the block during a run. Refuse at
+    // once rather than wait for its pass to end; test again under the lock,
+    // since a run may have started meanwhile.
+    if (app.running) return false;
     bool ok;
     {
         std::lock_guard<std::mutex> hold(app.arraysLock);
-        // The worker may be splatting into the block during a run.
         if (app.running) return false;
         ok = ReplaceImage(app.outputImage, app.settings.Width, app.settings.Height);
         if (ok) std::memset(app.outputImage.pixels, 0, app.outputImage.info.imageSize);

@@ -42,7 +42,9 @@ struct TestImage {
 
 void MakeImage(TestImage& t, int32_t width, int32_t height)
 {
-    t.block.resize(static_cast<size_t>(width) * height * 3);
+    // One spare byte, so that an image of size 0 still has a block, as a
+    // zero-byte allocation does.
+    t.block.resize(static_cast<size_t>(width) * height * 3 + 1);
     for (size_t i = 0; i < t.block.size(); ++i) t.block[i] = static_cast<uint8_t>(i % 251);
     t.image.width = width;
     t.image.height = height;
@@ -60,6 +62,8 @@ TEST(Bitmap, HeaderFieldsFollowTheImageSize)
         {4, 4, 102, 48},
         {5, 3, 102, 48},  // 15-byte rows filled out to 16
         {1, 2, 62, 8},
+        {0, 0, 54, 0},  // an empty image: the headers alone
+        {7, 0, 54, 0},
     };
     const char* path = "bitmap-header-test.bmp";
     for (const Case& c : cases) {

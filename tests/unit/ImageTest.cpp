@@ -1,7 +1,10 @@
 // Images, the plane <-> pixel mappings and colour accumulation.
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <limits>
+#include <mutex>
 
 #include "EngineFixture.h"
 
@@ -121,8 +124,11 @@ TEST_F(ImageTest, AnOutputSizeThatCannotBeHadLeavesTheImageAbsentWithTheMessage)
         ASSERT_EQ(MemoryErrors().size(), 1u);
         EXPECT_EQ(MemoryErrors()[0], "Out of memory. Choose a smaller output size.");
         EXPECT_EQ(app.outputImage.pixels, nullptr);
-        EXPECT_EQ(app.outputImage.width, 0);
-        EXPECT_EQ(app.outputImage.height, 0);
+        // The size stays that of the block last held; the header has the one asked for.
+        EXPECT_EQ(app.outputImage.width, 2048);
+        EXPECT_EQ(app.outputImage.height, 2048);
+        EXPECT_EQ(app.outputImage.info.width, size[0]);
+        EXPECT_EQ(app.outputImage.info.height, size[1]);
         // Writers stay off the absent image.
         SplatOutput({0.0f, 0.0f}, {200, 200, 200});
         app.settings.Width = 2048;
@@ -137,7 +143,15 @@ TEST_F(ImageTest, AllocOutputImageDuringARunChangesNothing)
     app.settings.Width = 64;
     app.settings.Height = 32;
     app.running = true;
-    EXPECT_FALSE(AllocOutputImage());
+    {
+        // The worker holds the lock for a whole pass; the refusal must not wait for it.
+        std::unique_lock<std::mutex> pass(app.arraysLock);
+        std::future<bool> refused = std::async(std::launch::async, AllocOutputImage);
+        const bool answered = refused.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        EXPECT_TRUE(answered) << "AllocOutputImage waited for the worker's pass";
+        pass.unlock();
+        EXPECT_FALSE(refused.get());
+    }
     app.running = false;
     EXPECT_TRUE(MemoryErrors().empty());
     EXPECT_EQ(app.outputImage.pixels, before);

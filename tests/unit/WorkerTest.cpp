@@ -186,6 +186,18 @@ TEST_F(WorkerTest, AViewPassAdvancesTheFirstFortySamplesAndARegionPassAll)
         EXPECT_EQ(app.samples.z[i].re, nextRe) << i;
         EXPECT_EQ(app.samples.z[i].im, nextIm) << i;
     }
+
+    // An output size that could not be had leaves the image absent; the
+    // view step still follows the size last held.
+    app.settings.Width = -4;
+    app.settings.Height = -4;
+    ASSERT_FALSE(AllocOutputImage());
+    app.settings.Width = 2048;
+    app.settings.Height = 2048;
+    PlaceAll(start);
+    ViewPass();
+    EXPECT_EQ(app.samples.z[39].re, nextRe);
+    EXPECT_EQ(app.samples.z[40].re, start.re);
 }
 
 TEST_F(WorkerTest, ARegionPassSplatsThePointBeforeTheStep)
