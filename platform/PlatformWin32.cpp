@@ -81,8 +81,8 @@ static std::string ErrorText(DWORD code)
 
 bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
 {
-    // The destination must be replaceable before anything is written: a file
-    // another program holds open stays as it is and the user is told.
+    // Written beside the destination and then moved over it: a failed write,
+    // or a destination another program holds open, leaves the old file whole.
     std::string temporary = std::string(path) + ".tmp";
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
