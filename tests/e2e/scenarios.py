@@ -199,6 +199,15 @@ def SaveAndCompare(test, region, what):
     return h.ReadBmp(path)
 
 
+def CheckRegionSavedAndShown(test, region, what):
+    """After a region run: output.bmp equals halovane-render's, and the right
+    pane equals it averaged. Returns the client screenshot."""
+    client = h.StableClient(test)
+    image = SaveAndCompare(test, region, what)
+    h.CheckImagesEqual(test, "right pane after the " + what, h.Pane(client, right=True), h.PaneAverage(image))
+    return client
+
+
 @Scenario
 def region_drag_save_and_zoom(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
@@ -208,9 +217,7 @@ def region_drag_save_and_zoom(test):
     region = h.DragRegion(start, end, (-0.5, 0.0))
     h.Drag(test, start, end)
     h.WaitTitle(test, "done!", 120)
-    client = h.StableClient(test)
-    image = SaveAndCompare(test, region, "first region")
-    h.CheckImagesEqual(test, "right pane after a region run", h.Pane(client, right=True), h.PaneAverage(image))
+    client = CheckRegionSavedAndShown(test, region, "first region")
     CheckLeftPane(test, "left pane after a region run", client, "--runs", "0")
 
 
@@ -231,9 +238,7 @@ def region_zoom_in_right_pane(test):
     # its end shows in the right pane.
     h.WaitFor("the zoomed run's repaint", lambda: h.Pane(h.GrabClient(test), right=True)["data"] != shown, 120)
     h.WaitTitle(test, "done!", 120)
-    client = h.StableClient(test)
-    image = SaveAndCompare(test, second, "zoomed region")
-    h.CheckImagesEqual(test, "right pane after zooming", h.Pane(client, right=True), h.PaneAverage(image))
+    CheckRegionSavedAndShown(test, second, "zoomed region")
 
 
 @Scenario
@@ -246,11 +251,9 @@ def region_with_odd_output_width(test):
     region = h.DragRegion(start, end, (-0.5, 0.0))
     h.Drag(test, start, end)
     h.WaitTitle(test, "done!", 120)
-    client = h.StableClient(test)
-    image = SaveAndCompare(test, region, "odd-width region")
+    CheckRegionSavedAndShown(test, region, "1001 x 1001 region")
     Check(os.path.getsize(os.path.join(test["run"], "output.bmp")) == 54 + 3004 * 1001,
           "output.bmp of a 1001-wide image is not filled out to 4-byte rows")
-    h.CheckImagesEqual(test, "right pane of a 1001 x 1001 output", h.Pane(client, right=True), h.PaneAverage(image))
 
 
 @Scenario
@@ -517,9 +520,7 @@ def hand_written_settings(test):
     region = h.DragRegion(start, end, (h.F32(-0.75), h.F32(0.125)))
     h.Drag(test, start, end)
     h.WaitTitle(test, "done!", 120)
-    client = h.StableClient(test)
-    image = SaveAndCompare(test, region, "non-square region")
-    h.CheckImagesEqual(test, "right pane of a 1024 x 512 output", h.Pane(client, right=True), h.PaneAverage(image))
+    CheckRegionSavedAndShown(test, region, "1024 x 512 region")
 
 
 @Scenario
