@@ -4,7 +4,7 @@
 //
 // Flags and values that both threads touch are Relaxed atomics: one side
 // writes, the other polls. The heap blocks (images and sample arrays) are
-// replaced only on the window thread; the worker holds arraysLock while it
+// replaced only on the window thread; the worker holds blocksLock while it
 // uses them, for one pass or one seeded sample at a time.
 #include <atomic>
 #include <cstdint>
@@ -28,7 +28,7 @@ struct AppState {
     // thread (clears, outline, marker); allocated once at start-up.
     RgbImage viewImage = {};
     // Full-size output. Written by the worker (splats) and the window thread
-    // (clears); replaced by the window thread only under arraysLock while no
+    // (clears); replaced by the window thread only under blocksLock while no
     // run is in progress. Its width and height are those of the block held.
     RgbImage outputImage = {};
     // The two panes together, (0, 0, 2 x viewWidth, viewHeight).
@@ -41,10 +41,12 @@ struct AppState {
     Relaxed<float> regionCenterRe{0.0f};
     Relaxed<float> regionCenterIm{0.0f};
 
-    // Sample arrays. Replaced by the window thread under arraysLock; used by
-    // the worker under arraysLock.
+    // Sample arrays. Replaced by the window thread under blocksLock; used by
+    // the worker under blocksLock.
     SampleSet samples = {};
-    std::mutex arraysLock;
+    // Guards every heap block (both images and the sample arrays) against
+    // replacement while the worker uses it.
+    std::mutex blocksLock;
 
     // Run flags. The window thread raises requests; the worker runs them.
     Relaxed<bool> running;           // a run is in progress (worker sets, both clear)
@@ -63,21 +65,19 @@ struct AppState {
     int32_t dragEndX = 0;
     int32_t dragEndY = 0;
 
-    // The worker's thread handle. Set at start-up; cleared by the worker with
-    // a release store as its last access to this record, which shutdown
-    // acquires before it releases the images and arrays.
+    // The worker's thread handle. Set at start-up. Whichever side takes it
+    // with an exchange closes it: the worker as its last access to this
+    // record (shutdown acquires that before it releases the blocks), or
+    // shutdown when the worker outlasts the wait.
     std::atomic<void*> workerHandle{nullptr};
 
-    // Platform handles, stored untyped so the engine needs no platform header.
-    Relaxed<void*> mainWindow;  // set by CreateMainWindow; target of titles and repaints
-    void* instance = nullptr;   // module instance, for dialogs
+    // Module instance, for dialogs; stored untyped so the engine needs no
+    // platform header. The main window's handle is the platform layer's.
+    void* instance = nullptr;
 
     // Resource strings read at start-up.
     char windowTitle[100] = {};
     char className[100] = {};
-
-    // The status text last set through SetStatusTitle (a string literal).
-    Relaxed<const char*> statusTitle;
 };
 
 extern AppState app;

@@ -1,12 +1,12 @@
-// Process entry: settings, images, worker, window, message loop.
+// Process entry: settings, blocks, worker, window, message loop; and the
+// worker's stop at shutdown.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "app/AppState.h"
 #include "app/MainWindow.h"
-#include "render/Image.h"
-#include "render/Outline.h"
-#include "render/Samples.h"
+#include "app/WinMain.h"
+#include "render/Blocks.h"
 #include "render/Worker.h"
 #include "resources/resource.h"
 #include "settings/SettingsFile.h"
@@ -17,59 +17,7 @@ static DWORD WINAPI WorkerThread(LPVOID parameter)
     return RenderWorker(parameter);
 }
 
-void RegisterMainClass(HINSTANCE instance)
-{
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = 0;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_HALOVANE));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_MENUTEXT + 1);
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDC_HALOVANE);
-    windowClass.lpszClassName = app.className;
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
-    RegisterClassExA(&windowClass);
-}
-
-// Makes the client area exactly the two panes, whatever the frame metrics
-// (a menu bar that wraps to two lines takes room only known after creation).
-static void FitClientArea(HWND window)
-{
-    RECT client = {};
-    GetClientRect(window, &client);
-    const int wantWidth = 2 * app.viewWidth;
-    const int wantHeight = app.viewHeight;
-    const int dw = wantWidth - (client.right - client.left);
-    const int dh = wantHeight - (client.bottom - client.top);
-    if (dw == 0 && dh == 0) return;
-    RECT outer = {};
-    GetWindowRect(window, &outer);
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dw, outer.bottom - outer.top + dh,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool CreateMainWindow(HINSTANCE instance, int showCommand)
-{
-    app.instance = instance;
-    RECT outer = {0, 0, 2 * app.viewWidth, app.viewHeight};
-    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, TRUE, 0);
-    HWND window = CreateWindowExA(0, app.className, app.windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
-                                  nullptr, nullptr, instance, nullptr);
-    app.mainWindow = static_cast<void*>(window);
-    if (!window) return false;
-    FitClientArea(window);
-    ClearImages();
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-    return true;
-}
-
-void ShutdownWorker()
+void StopWorker()
 {
     app.quitRequested = true;
     app.running = false;
@@ -79,16 +27,16 @@ void ShutdownWorker()
             if (!app.workerHandle.load(std::memory_order_acquire)) break;
         }
     }
-    void* handle = app.workerHandle.load(std::memory_order_acquire);
+    // Whoever takes the handle closes it: the worker takes it as its last
+    // act, so a handle still here belongs to a worker that outlasted the wait.
+    void* handle = app.workerHandle.exchange(nullptr, std::memory_order_acq_rel);
     if (handle) {
-        // Last resort for a pass that outlasts the wait.
         TerminateThread(static_cast<HANDLE>(handle), 0);
         CloseHandle(static_cast<HANDLE>(handle));
-        app.workerHandle.store(nullptr, std::memory_order_release);
     }
-    ReleaseImages();
-    ReleaseSamples();
 }
+
+
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
@@ -97,10 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     InitCommonControlsEx(&controls);
 
     LoadSettings();
-    InitBitmapHeaders();
-    if (!AllocViewImage()) return 0;
-    if (!AllocOutputImage()) return 0;
-    if (!AllocSamples()) return 0;
+    if (!AllocBlocks()) return 0;
 
     DWORD threadId = 0;
     HANDLE worker = CreateThread(nullptr, 0, WorkerThread, nullptr, 0, &threadId);

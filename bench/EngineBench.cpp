@@ -8,12 +8,13 @@
 
 #include "app/AppState.h"
 #include "output/Bitmap.h"
+#include "render/Blocks.h"
 #include "render/Distance.h"
 #include "render/Image.h"
 #include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
-#include "tests/unit/TestSupport.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ namespace {
 // start point, samples seeded there.
 void Prepare(int32_t samplePoints, bool borderOnly = false)
 {
-    RestoreSettings(kDefaultSettings);
+    LoadDefaultSettings();
     Settings& s = app.settings;
     s.SamplePoints = samplePoints;
     s.BorderOnly = borderOnly;
@@ -33,11 +34,7 @@ void Prepare(int32_t samplePoints, bool borderOnly = false)
     app.regionWidth = 0.5f;
     app.regionReciprocal = 2.0f;
     app.running = false;
-    if (!app.viewImage.pixels) {
-        InitBitmapHeaders();
-        AllocViewImage();
-        AllocOutputImage();
-    }
+    if (!app.viewImage.pixels) AllocBlocks();
     AllocSamples();
     ResetRandom();
     for (int32_t i = 0; i < app.samples.count; ++i) {
@@ -50,7 +47,7 @@ void RegionPassBench(benchmark::State& state)
 {
     Prepare(static_cast<int32_t>(state.range(0)));
     for (auto _ : state) {
-        std::lock_guard<std::mutex> hold(app.arraysLock);
+        std::lock_guard<std::mutex> hold(app.blocksLock);
         RegionPass();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -61,7 +58,7 @@ void ViewPassBench(benchmark::State& state)
 {
     Prepare(320);
     for (auto _ : state) {
-        std::lock_guard<std::mutex> hold(app.arraysLock);
+        std::lock_guard<std::mutex> hold(app.blocksLock);
         ViewPass();
     }
     state.SetItemsProcessed(state.iterations() * 40);  // 320 samples / view step 8
@@ -90,7 +87,10 @@ BENCHMARK(SnapToBorderBench)->Unit(benchmark::kMillisecond);
 void SeedSamplesBorderOnlyBench(benchmark::State& state)
 {
     Prepare(320, true);
+    // Seeding stops as soon as running is cleared.
+    app.running = true;
     for (auto _ : state) SeedSamples();
+    app.running = false;
     state.SetItemsProcessed(state.iterations() * 320);
 }
 BENCHMARK(SeedSamplesBorderOnlyBench)->Unit(benchmark::kMillisecond);
@@ -115,7 +115,7 @@ void WriteBitmapBench(benchmark::State& state)
     Prepare(1);
     std::string error;
     for (auto _ : state)
-        if (!WriteBitmap("bench-output.bmp", error)) state.SkipWithError(error.c_str());
+        if (!WriteOutputBitmap("bench-output.bmp", error)) state.SkipWithError(error.c_str());
     state.SetBytesProcessed(state.iterations() * (2048LL * 2048 * 3 + 54));
     std::remove("bench-output.bmp");
 }

@@ -16,8 +16,8 @@
 #include "app/AppState.h"
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
+#include "render/Blocks.h"
 #include "render/Image.h"
-#include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
 #include "settings/RealText.h"
@@ -59,7 +59,7 @@ struct Options {
     double regionIm = 0.0;
     double regionSide = 0.0;
     uint32_t runs = 1;
-    const char* output = "output.bmp";
+    const char* output = kOutputFileName;
     bool printSettings = false;
     const char* saveSettings = nullptr;
     bool quiet = false;
@@ -218,18 +218,20 @@ static void PrintSettings()
 
 // --- Rendering ------------------------------------------------------------------
 
-// Run ends seen so far and the run count asked for; the repaint that ends
-// each run drives the chain, as the window would see it.
+// Run ends seen so far and the run count asked for.
 static Relaxed<uint32_t> runsDone;
 static uint32_t runsWanted = 1;
 
-static void OnRunEnd(const ClientRect&)
+// Told before the worker decides whether to chain: the last run ends the
+// chain and the worker loop.
+static void OnRunEnd()
 {
     const uint32_t done = runsDone + 1u;
     runsDone = done;
-    // Decided before the last run ends, so exactly runsWanted runs happen.
-    if (done + 1 >= runsWanted) app.continuous = false;
-    if (done >= runsWanted) app.quitRequested = true;
+    if (done >= runsWanted) {
+        app.continuous = false;
+        app.quitRequested = true;
+    }
 }
 
 static void ShowProgress(const Relaxed<bool>& finished)
@@ -263,8 +265,7 @@ static void ShowProgress(const Relaxed<bool>& finished)
 static void RenderRuns(bool progress)
 {
     runsDone = 0;
-    static const PlatformObserver observer = {nullptr, OnRunEnd, nullptr};
-    SetPlatformObserver(&observer);
+    SetRunEndListener(OnRunEnd);
     ResetRandom();
     app.continuous = runsWanted > 1;
     app.quitRequested = false;
@@ -276,42 +277,22 @@ static void RenderRuns(bool progress)
     RenderWorker(nullptr);
     finished = true;
     if (display.joinable()) display.join();
-    SetPlatformObserver(nullptr);
-}
-
-static bool AllocateImages()
-{
-    InitBitmapHeaders();
-    return AllocViewImage() && AllocOutputImage() && AllocSamples();
+    SetRunEndListener(nullptr);
 }
 
 // The right click's part: the start point, snapped on request, marked red.
 static void PlaceStartPoint(const Options& options)
 {
-    if (options.haveStart) {
-        app.settings.X = static_cast<float>(options.startRe);
-        app.settings.Y = static_cast<float>(options.startIm);
-    }
-    if (options.snap) {
-        const PlanePoint p = SnappedStartPoint(PlanePoint{app.settings.X, app.settings.Y});
-        app.settings.X = p.re;
-        app.settings.Y = p.im;
-    }
-    if (options.haveStart) {
-        const PixelPoint at = PlaneToViewPixel(PlanePoint{app.settings.X, app.settings.Y});
-        SetViewPixel(at.col, at.row, Colour3{0, 0, 255});
-    }
+    PlanePoint p = {app.settings.X, app.settings.Y};
+    if (options.haveStart) p = {static_cast<float>(options.startRe), static_cast<float>(options.startIm)};
+    p = ChooseStartPoint(p, options.snap);
+    if (options.haveStart) MarkStartPoint(PlaneToViewPixel(p));
 }
 
 // The left drag's part: the region and region mode.
-static void SelectRegion(const Options& options)
+static void PlaceRegion(const Options& options)
 {
-    if (!options.haveRegion) return;
-    app.regionCenterRe = static_cast<float>(options.regionRe);
-    app.regionCenterIm = static_cast<float>(options.regionIm);
-    app.regionWidth = static_cast<float>(options.regionSide);
-    app.regionReciprocal = static_cast<float>(1.0 / options.regionSide);
-    app.regionMode = true;
+    if (options.haveRegion) SelectRegion(options.regionRe, options.regionIm, options.regionSide);
 }
 
 static int Usage(const std::string& reason)
@@ -345,23 +326,22 @@ int main(int argc, char** argv)
         return exitDone;
     }
 
-    if (!AllocateImages()) return exitMemory;
+    if (!AllocBlocks()) return exitMemory;
     ClearImages();
     PlaceStartPoint(options);
-    SelectRegion(options);
+    PlaceRegion(options);
 
     runsWanted = options.runs;
     if (runsWanted > 0) RenderRuns(!options.quiet && isatty(STDERR_FILENO));
 
     std::string error;
-    const bool written = options.haveRegion ? WriteBitmap(options.output, error)
+    const bool written = options.haveRegion ? WriteOutputBitmap(options.output, error)
                                             : WriteImageBitmap(app.viewImage, options.output, error);
     if (!written) {
         std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output,
                      error.c_str());
         return exitOutput;
     }
-    ReleaseImages();
-    ReleaseSamples();
+    ReleaseBlocks();
     return exitDone;
 }

@@ -80,9 +80,11 @@ bool WriteImageBitmap(const RgbImage& image, const char* file, std::string& erro
     return ok;
 }
 
-bool WriteBitmap(const char* file, std::string& error)
+bool WriteOutputBitmap(const char* file, std::string& error)
 {
     return WriteImageBitmap(app.outputImage, file, error);
 }
 
-void LaunchPreview() { LaunchShellPreview("output.bmp"); }
+const char kOutputFileName[] = "output.bmp";
+
+void LaunchPreview() { LaunchShellPreview(kOutputFileName); }

@@ -33,6 +33,10 @@ void SleepMilliseconds(uint32_t ms);
 void CloseThreadHandle(void* handle);
 
 // --- Window -------------------------------------------------------------------
+// The window that titles, repaints, the memory box and the preview address
+// (a HWND on Windows; null until the main window exists). The platform layer
+// keeps it so that nothing below the program needs the program's state.
+void SetPlatformWindow(void* window);
 // Shows the status text as the main window's title. Never waits for the
 // window thread: the change is posted and applied there. text must be a
 // string with static lifetime.
@@ -59,8 +63,9 @@ bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, s
 
 // --- Observer -----------------------------------------------------------------
 // Tests and halovane-render watch what the engine asks of the platform. Each
-// hook is called, when set, on the calling thread, in addition to the
-// platform's own effect.
+// hook is called, when set, on the calling thread. onTitle and onRepaint come
+// in addition to the platform's own effect; onMemoryError replaces the box,
+// so that a test or the renderer is never stopped by a modal window.
 struct PlatformObserver {
     void (*onTitle)(const char* text);
     void (*onRepaint)(const ClientRect& area);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/PlatformImpl.h"
 
 bool ExecutablePath(char* buffer, uint32_t capacity)
 {
@@ -29,27 +30,14 @@ void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::m
 
 void CloseThreadHandle(void*) {}
 
-void PostWindowTitle(const char* text)
-{
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onTitle) observer->onTitle(text);
-}
+// No window here: titles and repaints reach only the observer.
+void SetPlatformWindow(void*) {}
 
-void RequestRepaint(const ClientRect& area)
-{
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onRepaint) observer->onRepaint(area);
-}
+void PlatformPostWindowTitle(const char*) {}
 
-void ShowMemoryError(const char* text)
-{
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onMemoryError) {
-        observer->onMemoryError(text);
-        return;
-    }
-    std::fprintf(stderr, "Memory Error.: %s\n", text);
-}
+void PlatformRequestRepaint(const ClientRect&) {}
+
+void PlatformShowMemoryError(const char* text) { std::fprintf(stderr, "Memory Error.: %s\n", text); }
 
 void LaunchShellPreview(const char*) {}
 

@@ -1,11 +1,12 @@
 // The platform layer of the Windows program: the real Win32 calls.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
-#include "app/AppState.h"
 #include "platform/Platform.h"
+#include "platform/PlatformImpl.h"
 #include "platform/Win32Messages.h"
 
 bool ExecutablePath(char* buffer, uint32_t capacity)
@@ -27,43 +28,43 @@ void CloseThreadHandle(void* handle)
     if (handle) CloseHandle(static_cast<HANDLE>(handle));
 }
 
-void PostWindowTitle(const char* text)
+// Set by the window thread when the main window exists; read by the worker.
+static std::atomic<HWND> mainWindow{nullptr};
+
+void SetPlatformWindow(void* window)
 {
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onTitle) observer->onTitle(text);
-    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    mainWindow.store(static_cast<HWND>(window), std::memory_order_relaxed);
+}
+
+static HWND MainWindow() { return mainWindow.load(std::memory_order_relaxed); }
+
+void PlatformPostWindowTitle(const char* text)
+{
+    HWND window = MainWindow();
     if (window) PostMessageA(window, kSetTitleMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void RequestRepaint(const ClientRect& area)
+void PlatformRequestRepaint(const ClientRect& area)
 {
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onRepaint) observer->onRepaint(area);
-    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    HWND window = MainWindow();
     if (!window) return;
     RECT rect = {area.left, area.top, area.right, area.bottom};
     RedrawWindow(window, &rect, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
 }
 
-void ShowMemoryError(const char* text)
+void PlatformShowMemoryError(const char* text)
 {
-    const PlatformObserver* observer = CurrentPlatformObserver();
-    if (observer && observer->onMemoryError) {
-        observer->onMemoryError(text);
-        return;
-    }
     // Owned by the main window's active pop-up (the Properties dialog when
     // it is open): closing the box then returns to the dialog instead of
     // raising the main window over it. No owner before the window exists.
-    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
+    HWND window = MainWindow();
     HWND owner = window ? GetLastActivePopup(window) : nullptr;
     MessageBoxA(owner, text, "Memory Error.", MB_OK);
 }
 
 void LaunchShellPreview(const char* file)
 {
-    HWND window = static_cast<HWND>(static_cast<void*>(app.mainWindow));
-    ShellExecuteA(window, "preview", file, nullptr, nullptr, SW_HIDE);
+    ShellExecuteA(MainWindow(), "preview", file, nullptr, nullptr, SW_HIDE);
 }
 
 // The system's text for an error code, as a phrase: without the trailing

@@ -14,7 +14,8 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "settings/SettingsFile.h"
+#include "platform/ProfileText.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -23,22 +24,12 @@ namespace {
 const size_t kLineLimit = 4096;
 const size_t kChunk = 65536;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return i == a.size() && b[i] == '\0';
-}
+bool SameName(const std::string& a, const char* b) { return ::SameName(a.data(), a.size(), b); }
 
 std::string Trim(const std::string& text, size_t begin, size_t end)
 {
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
+    while (begin < end && IsLineBlank(text[begin])) ++begin;
+    while (end > begin && IsLineBlank(text[end - 1])) --end;
     return text.substr(begin, end - begin);
 }
 
@@ -142,7 +133,7 @@ bool FindKey(const char* section, const char* key, const char* path, KeySearch& 
     bool done = false;  // past the first section of the name
     auto onByte = [&](char c) {
         if (done) return;
-        if (text.empty() && IsBlank(c)) return;
+        if (text.empty() && IsLineBlank(c)) return;
         if (text.size() < kLineLimit) text += c;
         else cut = true;
     };

@@ -77,7 +77,7 @@ bool AllocViewImage()
     app.clientRect = {0, 0, 2 * app.viewWidth, app.viewHeight};
     bool ok;
     {
-        std::lock_guard<std::mutex> hold(app.arraysLock);
+        std::lock_guard<std::mutex> hold(app.blocksLock);
         ok = ReplaceImage(app.viewImage, app.viewWidth, app.viewHeight);
     }
     // The box waits for the user, so it is shown with the lock released.
@@ -93,7 +93,7 @@ bool AllocOutputImage()
     if (app.running) return false;
     bool ok;
     {
-        std::lock_guard<std::mutex> hold(app.arraysLock);
+        std::lock_guard<std::mutex> hold(app.blocksLock);
         if (app.running) return false;
         ok = ReplaceImage(app.outputImage, app.settings.Width, app.settings.Height);
         if (ok) std::memset(app.outputImage.pixels, 0, app.outputImage.info.imageSize);
@@ -108,6 +108,12 @@ void ReleaseImages()
 {
     MakeAbsent(app.viewImage);
     MakeAbsent(app.outputImage);
+}
+
+void ZeroImage(RgbImage& image)
+{
+    if (!image.pixels) return;
+    std::memset(image.pixels, 0, static_cast<size_t>(image.width) * image.height * 3);
 }
 
 PixelPoint PlaneToViewPixel(PlanePoint p)

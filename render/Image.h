@@ -21,6 +21,9 @@ bool ImageByteSize(int32_t width, int32_t height, uint32_t& bytes);
 bool AllocViewImage();
 bool AllocOutputImage();
 void ReleaseImages();
+// Zeroes the pixels of one image (nothing when it is absent).
+void ZeroImage(RgbImage& image);
+
 
 PixelPoint PlaneToViewPixel(PlanePoint p);  // clamped into the view image
 PlanePoint ViewPixelToPlane(int32_t col, int32_t rowFromBottom);

@@ -1,7 +1,5 @@
 #include "render/Outline.h"
 
-#include <cstring>
-
 #include "app/AppState.h"
 #include "render/Image.h"
 
@@ -100,27 +98,12 @@ static bool RunOutline(OutlineWalk& walk, bool draw)
 
 bool WalkOutline(OutlineWalk& walk) { return RunOutline(walk, false); }
 
-static void ZeroImage(RgbImage& image)
-{
-    if (!image.pixels) return;
-    std::memset(image.pixels, 0, static_cast<size_t>(image.width) * image.height * 3);
-}
-
 void TraceOutline()
 {
     RgbImage& view = app.viewImage;
     if (!view.pixels) return;
-    ZeroImage(view);
     OutlineWalk walk;
     RunOutline(walk, true);
     for (int32_t row = 0; row < view.height; ++row)
         SetViewPixel(view.width - 1, row, outlineColour);
-}
-
-void ClearImages()
-{
-    ZeroImage(app.viewImage);
-    // The output image is absent after a failed reallocation.
-    ZeroImage(app.outputImage);
-    TraceOutline();
 }

@@ -5,8 +5,9 @@
 #include "app/SharedTypes.h"
 
 bool QuickInside(float re, float im);
+// Draws the outline and the pane divider into the view image, over what it
+// holds (ClearImages zeroes it first).
 void TraceOutline();
-void ClearImages();
 
 // What one outline walk did, for checks of the walk itself.
 struct OutlineWalk {

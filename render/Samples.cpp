@@ -8,7 +8,6 @@
 #include "platform/Platform.h"
 #include "render/Distance.h"
 #include "render/Image.h"
-#include "render/Worker.h"
 
 static void FreeArrays(SampleSet& s)
 {
@@ -45,7 +44,7 @@ bool AllocSamples()
 {
     bool ok;
     {
-        std::lock_guard<std::mutex> hold(app.arraysLock);
+        std::lock_guard<std::mutex> hold(app.blocksLock);
         SampleSet& s = app.samples;
         FreeArrays(s);
         const int32_t count = app.settings.SamplePoints;
@@ -85,7 +84,9 @@ int32_t NextRandom()
 
 void ResetRandom() { randomState = 1; }
 
-// u = 1 - 2r/32767, uniform over [-1, 1]; the reciprocal is stored.
+// u = 1 - 2r/32767, uniform over [-1, 1]. Multiplied by the stored
+// reciprocal, not divided by 32767: the two differ in the last bit for some
+// draws, and every seeded position depends on it.
 static double UnitFromDraw(int32_t r)
 {
     const double reciprocal = 3.051850947599719e-05;
@@ -95,7 +96,8 @@ static double UnitFromDraw(int32_t r)
 void SeedPosition(SampleSet& samples, int32_t i)
 {
     PlanePoint z = {app.settings.X, app.settings.Y};
-    // The angle is drawn before the radius.
+    // The angle is drawn before the radius. 3.1416, not pi: the scale the
+    // seeding has always used; the golden images pin it.
     const float angle = static_cast<float>(UnitFromDraw(NextRandom()) * 3.1416);
     const double u = UnitFromDraw(NextRandom());
     const double radius = static_cast<double>(app.settings.SampleRadius) * u * u;
@@ -105,24 +107,29 @@ void SeedPosition(SampleSet& samples, int32_t i)
     samples.z[i] = z;
 }
 
-void SeedSamples()
+void DriftStartPoint()
 {
-    app.running = false;
-    SetStatusTitle("stopped");
-    app.running = true;
-    SetStatusTitle("initializing");
+    Settings& s = app.settings;
+    s.X = static_cast<float>(static_cast<double>(s.X) + static_cast<double>(s.DriftX));
+    s.Y = static_cast<float>(static_cast<double>(s.Y) + static_cast<double>(s.DriftY));
+}
+
+bool SeedSamples()
+{
     for (int32_t i = 0;; ++i) {
         {
             // One sample per hold, so the window thread can replace the
             // arrays between samples; the count is that of the arrays held.
-            std::lock_guard<std::mutex> hold(app.arraysLock);
+            std::lock_guard<std::mutex> hold(app.blocksLock);
             SampleSet& s = app.samples;
             if (i >= s.count) break;
             SeedPosition(s, i);
+            // Julia runs share the first sample's position as their constant
+            // (a reseed in a pass takes c[0] instead; see RegionPass).
             s.c[i] = app.settings.Julia ? s.z[0] : s.z[i];
         }
         // A stop leaves the remaining samples as they were.
-        if (!app.running) return;
+        if (!app.running) return false;
     }
-    if (app.running) SetStatusTitle("plotting...");
+    return app.running;
 }

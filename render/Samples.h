@@ -6,7 +6,7 @@
 #include "app/SharedTypes.h"
 
 // Replaces the three arrays for SamplePoints entries and fills the colours
-// from Brightness. Takes arraysLock. On failure shows the "Memory Error." box
+// from Brightness. Takes blocksLock. On failure shows the "Memory Error." box
 // and returns false.
 bool AllocSamples();
 void ReleaseSamples();
@@ -16,8 +16,12 @@ void ReleaseSamples();
 int32_t NextRandom();
 void ResetRandom();  // back to state 1 on the calling thread (tests, renderer)
 
-// Seeds every sample for a new run; drives running and the status title.
-void SeedSamples();
+// Moves the start point (X, Y) by (DriftX, DriftY), each sum rounded to
+// float: Go and every chained continuous run.
+void DriftStartPoint();
+// Seeds every sample for a new run. Stops early when running is cleared and
+// then returns false; the remaining samples keep their old positions.
+bool SeedSamples();
 // Puts sample i of samples at a fresh position around (X, Y): the jitter
 // draws and the snap when BorderOnly is set. The caller sets the constant.
 void SeedPosition(SampleSet& samples, int32_t i);

@@ -1,5 +1,6 @@
 #include "render/Worker.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -8,17 +9,15 @@
 #include "render/Image.h"
 #include "render/Samples.h"
 
-void SetStatusTitle(const char* text)
-{
-    app.statusTitle = text;
-    PostWindowTitle(text);
-}
-
 void StopRender()
 {
     app.running = false;
-    SetStatusTitle("stopped");
+    PostWindowTitle("stopped");
 }
+
+static std::atomic<void (*)()> runEndListener{nullptr};
+
+void SetRunEndListener(void (*listener)()) { runEndListener.store(listener, std::memory_order_relaxed); }
 
 // One step of z <- z^2 + c from the point read: carried in double, each part
 // stored as float32.
@@ -56,6 +55,8 @@ void RegionPass()
         }
         if (reseed) {
             SeedPosition(s, i);
+            // A Julia reseed takes c[0], where seeding takes z[0]: the same
+            // value until sample 0 itself moves, and pinned by the golden images.
             s.c[i] = julia ? s.c[0] : s.z[i];
         }
     }
@@ -65,6 +66,7 @@ void ViewPass()
 {
     SampleSet& s = app.samples;
     // The preview follows a fraction of the samples so quick runs stay quick.
+    // The fraction comes from the output width, not the view's, on purpose.
     int64_t step = (2 * static_cast<int64_t>(app.outputImage.width)) / app.viewWidth;
     if (step < 1) step = 1;
     const int64_t n = s.count / step;
@@ -83,7 +85,7 @@ uint32_t WorkerPassCount() { return passCount; }
 
 static void RunOnePass()
 {
-    std::lock_guard<std::mutex> hold(app.arraysLock);
+    std::lock_guard<std::mutex> hold(app.blocksLock);
     if (app.regionMode)
         RegionPass();
     else
@@ -91,19 +93,30 @@ static void RunOnePass()
     passCount = passCount + 1u;
 }
 
+// Seeds a new run. The title passes through "stopped" before "initializing"
+// at every start, chained runs included: running is cleared and raised again
+// on purpose, so a start always reads as stop-then-start.
+static void BeginRun()
+{
+    app.running = false;
+    PostWindowTitle("stopped");
+    app.running = true;
+    PostWindowTitle("initializing");
+    if (SeedSamples()) PostWindowTitle("plotting...");
+}
+
 // A run has done its Iterations + 2 passes: chain the next continuous run,
 // or stop with "done!". Either way both panes are repainted.
 static void EndRun()
 {
+    void (*listener)() = runEndListener.load(std::memory_order_relaxed);
+    if (listener) listener();
     if (app.continuous && app.running) {
-        app.settings.X = static_cast<float>(static_cast<double>(app.settings.X) +
-                                            static_cast<double>(app.settings.DriftX));
-        app.settings.Y = static_cast<float>(static_cast<double>(app.settings.Y) +
-                                            static_cast<double>(app.settings.DriftY));
-        SeedSamples();
+        DriftStartPoint();
+        BeginRun();
     } else {
         app.running = false;
-        SetStatusTitle("done!");
+        PostWindowTitle("done!");
     }
     RequestRepaint(app.clientRect);
 }
@@ -116,7 +129,7 @@ uint32_t RenderWorker(void*)
         if (!app.running) {
             if (app.restartRequested) {
                 app.restartRequested = false;
-                SeedSamples();
+                BeginRun();
                 passes = 0;
             } else {
                 SleepMilliseconds(100);
@@ -131,8 +144,8 @@ uint32_t RenderWorker(void*)
         }
     }
     // Shutdown waits for the cleared handle before it releases the blocks,
-    // so clearing it is the last thing done here.
-    CloseThreadHandle(app.workerHandle.load(std::memory_order_acquire));
-    app.workerHandle.store(nullptr, std::memory_order_release);
+    // so taking it is the last access to AppState. Whichever side takes the
+    // handle closes it: a handle the window thread took has been terminated.
+    CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;
 }

@@ -1,18 +1,23 @@
 #pragma once
-// The render worker: turns the flags raised by the window into runs.
+// The render worker: turns the flags raised by the window into runs. It owns
+// the run: it sets running, and it sets every status title but the "stopped"
+// of a stop request.
 #include <cstdint>
 
 // Thread procedure; the parameter is ignored. Returns when quitRequested is
-// seen, after clearing the worker handle.
+// seen, after taking and closing its own handle.
 uint32_t RenderWorker(void* parameter);
-// running = false, then the title "stopped".
+// A stop request from the window thread: running = false, then the title
+// "stopped".
 void StopRender();
-// Sets the status title (main window title) without waiting.
-void SetStatusTitle(const char* text);
+
+// Told on the worker thread at every run end, before a continuous run
+// chains the next one; halovane-render and the tests count runs with it.
+void SetRunEndListener(void (*listener)());
 
 // Passes the worker has performed since the process started, wrapping at
 // 2^32; for progress displays.
 uint32_t WorkerPassCount();
-// One pass over the samples; the caller holds arraysLock.
+// One pass over the samples; the caller holds blocksLock.
 void RegionPass();
 void ViewPass();

@@ -2,7 +2,6 @@
 
 #include "settings/Dialogs.h"
 #include "settings/Properties.h"
-#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -28,13 +27,20 @@ bool GetCheck(void* dialog, int id) { return SendDlgItemMessageA(AsWindow(dialog
 
 void End(void* dialog, intptr_t result) { EndDialog(AsWindow(dialog), result); }
 
-const DialogOps kDialogOps = {SetInt, GetInt, SetText, GetText, SetCheck, GetCheck, End, SaveSettings};
+const DialogOps kDialogOps = {SetInt, GetInt, SetText, GetText, SetCheck, GetCheck, End};
+
+// The actions the program passed when it opened the dialog.
+const PropertiesActions* Actions(HWND dialog)
+{
+    return reinterpret_cast<const PropertiesActions*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+}
 
 }  // namespace
 
-INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
         FillProperties(kDialogOps, dialog);
         // The platform puts the focus on the first field.
         return TRUE;
@@ -43,7 +49,7 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         switch (LOWORD(wParam)) {
         case IDOK:
             // A failed OK leaves the dialog open.
-            ApplyProperties(kDialogOps, dialog);
+            ApplyProperties(kDialogOps, *Actions(dialog), dialog);
             return TRUE;
         case IDCANCEL:
             CancelProperties(kDialogOps, dialog);

@@ -3,51 +3,13 @@
 #include <cstdint>
 
 #include "app/AppState.h"
-#include "render/Image.h"
-#include "render/Samples.h"
 #include "resources/resource.h"
 #include "settings/RealText.h"
+#include "settings/SettingsTable.h"
 
 namespace {
 
 const int kTextCapacity = 260;
-
-struct RealField {
-    int id;
-    Relaxed<float> Settings::*setting;
-    int decimals;
-};
-
-// Fill order.
-const RealField kRealFillOrder[] = {
-    {IDC_CENTERX, &Settings::CenterX, 3},          {IDC_CENTERY, &Settings::CenterY, 3},
-    {IDC_SAMPLERADIUS, &Settings::SampleRadius, 6}, {IDC_BORDERDISTANCE, &Settings::BorderDistance, 13},
-    {IDC_DRIFTX, &Settings::DriftX, 6},            {IDC_DRIFTY, &Settings::DriftY, 6},
-    {IDC_X, &Settings::X, 8},                      {IDC_Y, &Settings::Y, 8},
-    {IDC_MAXBAILOUT, &Settings::MaxBailout, 3},    {IDC_MINBAILOUT, &Settings::MinBailout, 13},
-};
-
-// Read-back order.
-const RealField kRealReadOrder[] = {
-    {IDC_SAMPLERADIUS, &Settings::SampleRadius, 6}, {IDC_BORDERDISTANCE, &Settings::BorderDistance, 13},
-    {IDC_DRIFTX, &Settings::DriftX, 6},            {IDC_DRIFTY, &Settings::DriftY, 6},
-    {IDC_X, &Settings::X, 8},                      {IDC_Y, &Settings::Y, 8},
-    {IDC_CENTERX, &Settings::CenterX, 3},          {IDC_CENTERY, &Settings::CenterY, 3},
-    {IDC_MAXBAILOUT, &Settings::MaxBailout, 3},    {IDC_MINBAILOUT, &Settings::MinBailout, 13},
-};
-
-struct FlagField {
-    int id;
-    Relaxed<bool> Settings::*setting;
-};
-
-const FlagField kFlags[] = {
-    {IDC_CLEAR, &Settings::Clear},
-    {IDC_JULIA, &Settings::Julia},
-    {IDC_BORDERONLY, &Settings::BorderOnly},
-    {IDC_CHECKBAILOUT, &Settings::CheckBailout},
-    {IDC_PREVIEW, &Settings::Preview},
-};
 
 // Unsigned text to the signed setting: the same 32 bits.
 int32_t ReadInt(const DialogOps& ops, void* dialog, int id)
@@ -65,20 +27,21 @@ void ShowInt(const DialogOps& ops, void* dialog, int id, int32_t value)
 void FillProperties(const DialogOps& ops, void* dialog)
 {
     Settings& s = app.settings;
-    ShowInt(ops, dialog, IDC_ITERATIONS, s.Iterations);
-    ShowInt(ops, dialog, IDC_SAMPLEPOINTS, s.SamplePoints);
-    ShowInt(ops, dialog, IDC_BRIGHTNESS, s.Brightness);
-    ShowInt(ops, dialog, IDC_OUTPUTWIDTH, s.Width);
-    ShowInt(ops, dialog, IDC_OUTPUTHEIGHT, s.Height);
-    for (const FlagField& f : kFlags) ops.setCheck(dialog, f.id, s.*f.setting);
-    for (const RealField& f : kRealFillOrder) {
-        char text[kTextCapacity];
-        FormatFixed(static_cast<float>(s.*f.setting), f.decimals, text, sizeof text);
-        ops.setText(dialog, f.id, text);
+    for (size_t index : kFillOrder) {
+        const SettingDef& f = kSettingTable[index];
+        if (f.kind == kInteger) {
+            ShowInt(ops, dialog, f.dialogId, s.*f.integer);
+        } else if (f.kind == kFlag) {
+            ops.setCheck(dialog, f.dialogId, s.*f.flag);
+        } else {
+            char text[kTextCapacity];
+            FormatFixed(static_cast<float>(s.*f.real), f.decimals, text, sizeof text);
+            ops.setText(dialog, f.dialogId, text);
+        }
     }
 }
 
-bool ApplyProperties(const DialogOps& ops, void* dialog)
+bool ApplyProperties(const DialogOps& ops, const PropertiesActions& actions, void* dialog)
 {
     Settings& s = app.settings;
     bool success = true;
@@ -94,7 +57,7 @@ bool ApplyProperties(const DialogOps& ops, void* dialog)
     if (count != s.SamplePoints || brightness != s.Brightness || samplesAbsent) {
         s.SamplePoints = count;
         s.Brightness = brightness;
-        success = AllocSamples();
+        success = actions.allocSamples();
     }
 
     const bool sizeChanged = size != s.Width;
@@ -110,7 +73,7 @@ bool ApplyProperties(const DialogOps& ops, void* dialog)
                 s.Width = size;
                 s.Height = size;
             }
-            success = AllocOutputImage();
+            success = actions.allocOutputImage();
             // A run that began since the test above makes the allocation
             // refuse and keep its block; the size then stays as it was. A
             // failed allocation leaves no block and keeps the size that failed.
@@ -121,16 +84,20 @@ bool ApplyProperties(const DialogOps& ops, void* dialog)
         }
     }
 
-    for (const FlagField& f : kFlags) s.*f.setting = ops.getCheck(dialog, f.id);
-    for (const RealField& f : kRealReadOrder) {
-        char text[kTextCapacity] = {};
-        ops.getText(dialog, f.id, text, kTextCapacity);
-        text[kTextCapacity - 1] = '\0';
-        s.*f.setting = static_cast<float>(ReadReal(text));
+    for (size_t index : kReadBackOrder) {
+        const SettingDef& f = kSettingTable[index];
+        if (f.kind == kFlag) {
+            s.*f.flag = ops.getCheck(dialog, f.dialogId);
+        } else {
+            char text[kTextCapacity] = {};
+            ops.getText(dialog, f.dialogId, text, kTextCapacity);
+            text[kTextCapacity - 1] = '\0';
+            s.*f.real = static_cast<float>(ReadReal(text));
+        }
     }
 
     if (success) {
-        ops.saveSettings();
+        actions.saveSettings();
         ops.end(dialog, 1);
     }
     return success;

@@ -16,7 +16,16 @@ struct DialogOps {
     void (*setCheck)(void* dialog, int id, bool on);
     bool (*getCheck)(void* dialog, int id);
     void (*end)(void* dialog, intptr_t result);
-    // Writes the settings file (SaveSettings in the program).
+};
+
+// What confirming the dialog asks of the program above it: the program plugs
+// in AllocSamples, AllocOutputImage and SaveSettings.
+struct PropertiesActions {
+    // Replace the sample arrays / the output image for the settings now held;
+    // false (after the "Memory Error." box) when that failed. The output
+    // image is refused, silently, while a run is in progress.
+    bool (*allocSamples)();
+    bool (*allocOutputImage)();
     void (*saveSettings)();
 };
 
@@ -25,6 +34,6 @@ void FillProperties(const DialogOps& ops, void* dialog);
 // Applies the fields; on success saves the settings and ends the dialog with
 // 1. False (dialog left open) when an allocation failed or the output size
 // was refused because a run is in progress.
-bool ApplyProperties(const DialogOps& ops, void* dialog);
+bool ApplyProperties(const DialogOps& ops, const PropertiesActions& actions, void* dialog);
 // Ends the dialog with 2; nothing is read.
 void CancelProperties(const DialogOps& ops, void* dialog);

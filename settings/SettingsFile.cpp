@@ -7,7 +7,10 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "platform/ProfileText.h"
+#include "platform/Text.h"
 #include "settings/RealText.h"
+#include "settings/SettingsTable.h"
 
 namespace {
 
@@ -17,97 +20,52 @@ const uint32_t kPathSize = 260;
 const uint32_t kRealTextSize = 32;  // a real is read from at most 31 characters
 const int kRealDecimals = 13;
 
-enum SettingKind { kInteger, kFlag, kReal };
-
-struct SettingEntry {
-    const char* key;
-    SettingKind kind;
-    int32_t integerDefault;    // integers and flags
-    const char* textDefault;   // reals
-    Relaxed<int32_t>* integer;
-    Relaxed<bool>* flag;
-    Relaxed<float>* real;
-};
-
-// Every setting, in the order they are written.
-const SettingEntry kEntries[] = {
-    {"Width", kInteger, 2048, nullptr, &app.settings.Width, nullptr, nullptr},
-    {"Height", kInteger, 2048, nullptr, &app.settings.Height, nullptr, nullptr},
-    {"Iterations", kInteger, 10000, nullptr, &app.settings.Iterations, nullptr, nullptr},
-    {"SamplePoints", kInteger, 320, nullptr, &app.settings.SamplePoints, nullptr, nullptr},
-    {"Brightness", kInteger, 12, nullptr, &app.settings.Brightness, nullptr, nullptr},
-    {"Clear", kFlag, -1, nullptr, nullptr, &app.settings.Clear, nullptr},
-    {"Julia", kFlag, 0, nullptr, nullptr, &app.settings.Julia, nullptr},
-    {"BorderOnly", kFlag, 0, nullptr, nullptr, &app.settings.BorderOnly, nullptr},
-    {"CheckBailout", kFlag, 0, nullptr, nullptr, &app.settings.CheckBailout, nullptr},
-    {"Preview", kFlag, 0, nullptr, nullptr, &app.settings.Preview, nullptr},
-    {"X", kReal, 0, "0.0", nullptr, nullptr, &app.settings.X},
-    {"Y", kReal, 0, "0.0", nullptr, nullptr, &app.settings.Y},
-    {"CenterX", kReal, 0, "-0.5", nullptr, nullptr, &app.settings.CenterX},
-    {"CenterY", kReal, 0, "0.0", nullptr, nullptr, &app.settings.CenterY},
-    {"DriftX", kReal, 0, "0.0", nullptr, nullptr, &app.settings.DriftX},
-    {"DriftY", kReal, 0, "0.0", nullptr, nullptr, &app.settings.DriftY},
-    {"SampleRadius", kReal, 0, "0.005", nullptr, nullptr, &app.settings.SampleRadius},
-    {"BorderDistance", kReal, 0, "0.00001", nullptr, nullptr, &app.settings.BorderDistance},
-    {"MaxBailout", kReal, 0, "4.0", nullptr, nullptr, &app.settings.MaxBailout},
-    {"MinBailout", kReal, 0, "0.00001", nullptr, nullptr, &app.settings.MinBailout},
-};
-const size_t kEntryCount = sizeof kEntries / sizeof kEntries[0];
-
-// Reading starts with Iterations, SamplePoints and Brightness, then the
-// sizes; flags and reals as written.
-const size_t kLoadOrder[kEntryCount] = {2, 3, 4, 0, 1, 5, 6, 7, 8, 9,
-                                        10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(const char* a, const char* b)
-{
-    for (; *a && *b; ++a, ++b)
-        if (Lower(*a) != Lower(*b)) return false;
-    return *a == *b;
-}
+Settings& S() { return app.settings; }
 
 // The value text of one setting, as SaveSettings writes it.
-std::string FormatEntry(const SettingEntry& entry)
+std::string FormatEntry(const SettingDef& entry)
 {
     char text[64];
     switch (entry.kind) {
     case kInteger:
-        std::snprintf(text, sizeof text, "%i", static_cast<int>(*entry.integer));
+        std::snprintf(text, sizeof text, "%i", static_cast<int>(S().*entry.integer));
         break;
     case kFlag:
-        std::snprintf(text, sizeof text, "%i", *entry.flag ? 1 : 0);
+        std::snprintf(text, sizeof text, "%i", S().*entry.flag ? 1 : 0);
         break;
     case kReal:
-        FormatFixed(static_cast<double>(static_cast<float>(*entry.real)), kRealDecimals, text,
+        FormatFixed(static_cast<double>(static_cast<float>(S().*entry.real)), kRealDecimals, text,
                     sizeof text);
         break;
     }
     return text;
 }
 
+int32_t IntegerDefault(const SettingDef& entry) { return ProfileTextToInt(entry.defaultText, 0); }
+
+void StoreInteger(const SettingDef& entry, int32_t value)
+{
+    if (entry.kind == kInteger) S().*entry.integer = value;
+    else S().*entry.flag = value != 0;
+}
+
 // Stores a real read as text: at most its first 31 characters count.
-void StoreRealText(const SettingEntry& entry, const char* text)
+void StoreRealText(const SettingDef& entry, const char* text)
 {
     char cut[kRealTextSize];
     std::snprintf(cut, sizeof cut, "%s", text);
-    *entry.real = static_cast<float>(ReadReal(cut));
+    S().*entry.real = static_cast<float>(ReadReal(cut));
 }
 
-void LoadEntry(const SettingEntry& entry, const char* path)
+void LoadEntry(const SettingDef& entry, const char* path)
 {
     if (entry.kind == kReal) {
         char text[kRealTextSize] = {};
-        ProfileGetString(kSection, entry.key, entry.textDefault, text, kRealTextSize, path);
+        ProfileGetString(kSection, entry.key, entry.defaultText, text, kRealTextSize, path);
         StoreRealText(entry, text);
         return;
     }
-    int32_t value = ProfileGetInt(kSection, entry.key, entry.integerDefault, path);
-    if (entry.kind == kInteger) *entry.integer = value;
-    else *entry.flag = value != 0;
+    StoreInteger(entry, ProfileGetInt(kSection, entry.key, IntegerDefault(entry), path));
 }
 
 }  // namespace
@@ -139,16 +97,15 @@ bool SettingsPath(char* buffer)
 
 void LoadSettingsFrom(const char* path)
 {
-    for (size_t index : kLoadOrder) LoadEntry(kEntries[index], path);
+    for (size_t index : kLoadOrder) LoadEntry(kSettingTable[index], path);
 }
 
 void LoadDefaultSettings()
 {
     for (size_t index : kLoadOrder) {
-        const SettingEntry& entry = kEntries[index];
-        if (entry.kind == kReal) StoreRealText(entry, entry.textDefault);
-        else if (entry.kind == kInteger) *entry.integer = entry.integerDefault;
-        else *entry.flag = entry.integerDefault != 0;
+        const SettingDef& entry = kSettingTable[index];
+        if (entry.kind == kReal) StoreRealText(entry, entry.defaultText);
+        else StoreInteger(entry, IntegerDefault(entry));
     }
 }
 
@@ -156,7 +113,7 @@ bool SaveSettingsTo(const char* path)
 {
     // Every key is written even after a failure.
     bool ok = true;
-    for (const SettingEntry& entry : kEntries) {
+    for (const SettingDef& entry : kSettingTable) {
         std::string value = FormatEntry(entry);
         if (!ProfileWriteString(kSection, entry.key, value.c_str(), path)) ok = false;
     }
@@ -180,71 +137,18 @@ void SettingsFileLines(std::vector<std::string>& lines)
 {
     lines.clear();
     lines.push_back(std::string("[") + kSection + "]");
-    for (const SettingEntry& entry : kEntries) lines.push_back(std::string(entry.key) + "=" + FormatEntry(entry));
+    for (const SettingDef& entry : kSettingTable) lines.push_back(std::string(entry.key) + "=" + FormatEntry(entry));
 }
 
 bool SetSettingFromText(const char* key, const char* value)
 {
     if (!key) return false;
     std::string text = ProfileValue(value ? value : "");
-    for (const SettingEntry& entry : kEntries) {
+    for (const SettingDef& entry : kSettingTable) {
         if (!SameName(entry.key, key)) continue;
-        if (entry.kind == kReal) {
-            StoreRealText(entry, text.c_str());
-            return true;
-        }
-        int32_t number = ProfileTextToInt(text, entry.integerDefault);
-        if (entry.kind == kInteger) *entry.integer = number;
-        else *entry.flag = number != 0;
+        if (entry.kind == kReal) StoreRealText(entry, text.c_str());
+        else StoreInteger(entry, ProfileTextToInt(text, IntegerDefault(entry)));
         return true;
     }
     return false;
-}
-
-std::string ProfileValue(const std::string& raw)
-{
-    size_t begin = 0;
-    size_t end = raw.size();
-    while (begin < end && IsBlank(raw[begin])) ++begin;
-    while (end > begin && IsBlank(raw[end - 1])) --end;
-    if (end - begin >= 2 && (raw[begin] == '"' || raw[begin] == '\'') && raw[end - 1] == raw[begin]) {
-        ++begin;
-        --end;
-    }
-    return raw.substr(begin, end - begin);
-}
-
-int32_t ProfileTextToInt(const std::string& value, int32_t fallback)
-{
-    if (value.empty()) return fallback;
-    const size_t kCounted = 29;
-    size_t end = value.size() < kCounted ? value.size() : kCounted;
-    size_t i = 0;
-    while (i < end && value[i] != '\0' && static_cast<unsigned char>(value[i]) <= ' ') ++i;
-    bool negative = false;
-    if (i < end && (value[i] == '+' || value[i] == '-')) {
-        negative = value[i] == '-';
-        ++i;
-    }
-    uint32_t base = 10;
-    if (i + 1 < end && value[i] == '0') {
-        char prefix = value[i + 1];
-        if (prefix == 'x') base = 16;
-        else if (prefix == 'o') base = 8;
-        else if (prefix == 'b') base = 2;
-        if (base != 10) i += 2;
-    }
-    uint32_t number = 0;
-    for (; i < end; ++i) {
-        char c = value[i];
-        uint32_t digit;
-        if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
-        else if (c >= 'a' && c <= 'z') digit = static_cast<uint32_t>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'Z') digit = static_cast<uint32_t>(c - 'A' + 10);
-        else break;
-        if (digit >= base) break;
-        number = number * base + digit;  // unsigned: wraps modulo 2^32
-    }
-    if (negative) number = 0u - number;
-    return static_cast<int32_t>(number);
 }

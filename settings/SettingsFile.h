@@ -25,14 +25,3 @@ void SettingsFileLines(std::vector<std::string>& lines);
 // Sets one setting from text as LoadSettings would read it from the file
 // (key without regard to case). False for an unknown key.
 bool SetSettingFromText(const char* key, const char* value);
-
-// How a profile value reads, shared by the portable profile and
-// SetSettingFromText so that both builds agree.
-// The value as read: surrounding blanks removed, then one pair of matching
-// quotes (" or ') around it.
-std::string ProfileValue(const std::string& raw);
-// The value as an integer: only its first 29 characters count; leading
-// blanks, one sign, a lower-case 0x, 0o or 0b prefix, digits up to the first
-// that does not fit, wrapping modulo 2^32. An empty value gives fallback;
-// one without digits gives 0.
-int32_t ProfileTextToInt(const std::string& value, int32_t fallback);

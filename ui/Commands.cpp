@@ -3,7 +3,8 @@
 #include "app/AppState.h"
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
-#include "render/Outline.h"
+#include "render/Blocks.h"
+#include "render/Samples.h"
 #include "render/Worker.h"
 #include "ui/Input.h"
 
@@ -21,8 +22,7 @@ void OnGo()
     app.continuous = false;
     if (app.settings.Clear) ClearImages();
     // The drifted start point is stored before the run is requested.
-    app.settings.X = static_cast<float>(static_cast<double>(app.settings.X) + app.settings.DriftX);
-    app.settings.Y = static_cast<float>(static_cast<double>(app.settings.Y) + app.settings.DriftY);
+    DriftStartPoint();
     app.restartRequested = true;
 }
 
@@ -41,9 +41,9 @@ void OnStop()
 
 bool OnSave(std::string& message)
 {
-    static const char kFile[] = "output.bmp";
+    const char* kFile = kOutputFileName;
     std::string error;
-    const bool ok = WriteBitmap(kFile, error);
+    const bool ok = WriteOutputBitmap(kFile, error);
     if (!ok)
         message = std::string("Could not save ") + kFile + ": " + error + ". Any previous " + kFile +
                   " was left unchanged.";

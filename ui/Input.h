@@ -23,6 +23,16 @@ void OnLeftRelease();
 void OnRightPress(bool shiftHeld);
 void OnRightRelease(int32_t x, int32_t y);
 
+// The gestures at plane level, shared by the mouse handlers and
+// halovane-render. ChooseStartPoint stores p as the start point (X, Y),
+// pulled onto the set border when snap is set, and returns what it stored.
+PlanePoint ChooseStartPoint(PlanePoint p, bool snap);
+// The red marker of a chosen start point, in the view image.
+void MarkStartPoint(PixelPoint at);
+// The square region of the given side centred at (centreRe, centreIm), each
+// stored rounded to float, and region mode. Requests no run.
+void SelectRegion(double centreRe, double centreIm, double side);
+
 // The start point a right click chooses: p pulled onto the set border,
 // unless the walk ends at a non-finite coordinate, when p is kept.
 PlanePoint SnappedStartPoint(PlanePoint p);

@@ -1,13 +1,14 @@
 #include <cmath>
-#include <cstring>
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Distance.h"
 #include "render/Image.h"
-#include "render/Outline.h"
+#include "render/Blocks.h"
 #include "render/Worker.h"
 #include "ui/Input.h"
+
+static const Colour3 kMarkerColour = {0, 0, 255};  // red
 
 void OnLeftPress(int32_t x, int32_t y)
 {
@@ -17,12 +18,7 @@ void OnLeftPress(int32_t x, int32_t y)
     app.dragStartX = x;
     app.dragStartY = y;
     // The end corner keeps its value until the pointer moves.
-    if (app.settings.Clear) {
-        RgbImage& out = app.outputImage;
-        // Absent after a failed reallocation: nothing to zero.
-        if (out.pixels)
-            std::memset(out.pixels, 0, static_cast<size_t>(out.width) * static_cast<size_t>(out.height) * 3);
-    }
+    if (app.settings.Clear) ZeroImage(app.outputImage);
 }
 
 void OnMouseMove(int32_t x, int32_t y)
@@ -64,11 +60,7 @@ void OnLeftRelease()
     // no point at all, so it selects nothing.
     if (!(width > 0.0f) || !std::isfinite(reciprocal)) return;
     // The region is stored whole before the run that reads it is requested.
-    app.regionWidth = width;
-    app.regionReciprocal = reciprocal;
-    app.regionCenterRe = static_cast<float>((static_cast<double>(start.re) + end.re) * 0.5);
-    app.regionCenterIm = static_cast<float>((static_cast<double>(start.im) + end.im) * 0.5);
-    app.regionMode = true;
+    SelectRegion((static_cast<double>(start.re) + end.re) * 0.5, (static_cast<double>(start.im) + end.im) * 0.5, d);
     app.continuous = false;
     app.restartRequested = true;
 }
@@ -89,6 +81,25 @@ PlanePoint SnappedStartPoint(PlanePoint p)
     return snapped;
 }
 
+PlanePoint ChooseStartPoint(PlanePoint p, bool snap)
+{
+    const PlanePoint start = snap ? SnappedStartPoint(p) : p;
+    app.settings.X = start.re;
+    app.settings.Y = start.im;
+    return start;
+}
+
+void MarkStartPoint(PixelPoint at) { SetViewPixel(at.col, at.row, kMarkerColour); }
+
+void SelectRegion(double centreRe, double centreIm, double side)
+{
+    app.regionWidth = static_cast<float>(side);
+    app.regionReciprocal = static_cast<float>(1.0 / side);
+    app.regionCenterRe = static_cast<float>(centreRe);
+    app.regionCenterIm = static_cast<float>(centreIm);
+    app.regionMode = true;
+}
+
 static int32_t ClampToPane(int32_t value, int32_t size)
 {
     if (value < 0) return 0;
@@ -102,19 +113,12 @@ void OnRightRelease(int32_t x, int32_t y)
     if (x >= app.viewWidth) return;
     const int32_t row = app.viewHeight - y;
     PlanePoint start = ViewPixelToPlane(x, row);
-    PixelPoint marker;
-    if (app.noSnap) {
-        // The top pixel row gives row 512 and a pointer off the pane lies
-        // outside it: the marker goes onto the nearest edge pixel.
-        marker = {ClampToPane(x, app.viewWidth), ClampToPane(row, app.viewHeight)};
-    } else {
-        start = SnappedStartPoint(start);
-        marker = PlaneToViewPixel(start);
-    }
     // The start point is stored whole before the run that reads it is requested.
-    app.settings.X = start.re;
-    app.settings.Y = start.im;
-    SetViewPixel(marker.col, marker.row, Colour3{0, 0, 255});
+    start = ChooseStartPoint(start, !app.noSnap);
+    // Unsnapped, the top pixel row gives row 512 and a pointer off the pane
+    // lies outside it: the marker goes onto the nearest edge pixel.
+    if (app.noSnap) MarkStartPoint({ClampToPane(x, app.viewWidth), ClampToPane(row, app.viewHeight)});
+    else MarkStartPoint(PlaneToViewPixel(start));
     app.restartRequested = true;
     app.regionMode = false;
     app.continuous = false;

@@ -124,7 +124,7 @@ TEST(Bitmap, SaveWritesTheOutputImage)
     for (int i = 0; i < 48; ++i) app.outputImage.pixels[i] = static_cast<uint8_t>(i);
     const char* path = "bitmap-save-test.bmp";
     std::string error;
-    ASSERT_TRUE(WriteBitmap(path, error)) << error;
+    ASSERT_TRUE(WriteOutputBitmap(path, error)) << error;
     const std::string file = ReadAll(path);
     ASSERT_EQ(file.size(), 102u);
     for (int i = 0; i < 48; ++i) EXPECT_EQ(static_cast<uint8_t>(file[54 + i]), i);

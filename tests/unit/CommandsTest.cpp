@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "UiFixture.h"
+#include "Fixture.h"
 #include "app/AppState.h"
 #include "output/Bitmap.h"
 #include "render/Image.h"
@@ -131,7 +131,7 @@ TEST_F(SaveTest, FailureNamesFileAndReasonAndKeepsOldFile)
     ReleaseImages();  // no output image to save
 
     std::string reason;
-    ASSERT_FALSE(WriteBitmap("output.bmp", reason));
+    ASSERT_FALSE(WriteOutputBitmap("output.bmp", reason));
     std::string message;
     EXPECT_FALSE(OnSave(message));
     EXPECT_NE(message.find("output.bmp"), std::string::npos) << message;

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "EngineFixture.h"
+#include "Fixture.h"
 #include "render/Distance.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <mutex>
 
-#include "EngineFixture.h"
+#include "Fixture.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ TEST_F(ImageTest, AnOutputSizeThatCannotBeHadLeavesTheImageAbsentWithTheMessage)
     const int32_t sizes[][2] = {{100000, 100000}, {-4, 4}, {INT32_MAX, 2}};
     for (const auto& size : sizes) {
         ASSERT_TRUE(AllocOutputImage());
-        engine_fixture::MemoryErrors().clear();
+        Recorded().memoryErrors.clear();
         app.settings.Width = size[0];
         app.settings.Height = size[1];
         EXPECT_FALSE(AllocOutputImage());
@@ -145,7 +145,7 @@ TEST_F(ImageTest, AllocOutputImageDuringARunChangesNothing)
     app.running = true;
     {
         // The worker holds the lock for a whole pass; the refusal must not wait for it.
-        std::unique_lock<std::mutex> pass(app.arraysLock);
+        std::unique_lock<std::mutex> pass(app.blocksLock);
         std::future<bool> refused = std::async(std::launch::async, AllocOutputImage);
         const bool answered = refused.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         EXPECT_TRUE(answered) << "AllocOutputImage waited for the worker's pass";

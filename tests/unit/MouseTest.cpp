@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "UiFixture.h"
+#include "Fixture.h"
 #include "app/AppState.h"
 #include "render/Image.h"
 #include "ui/Input.h"

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <limits>
 
-#include "EngineFixture.h"
+#include "Fixture.h"
+#include "render/Blocks.h"
 #include "render/Outline.h"
 
 namespace {

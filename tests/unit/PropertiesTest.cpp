@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "UiFixture.h"
+#include "Fixture.h"
 #include "app/AppState.h"
+#include "render/Image.h"
 #include "render/Samples.h"
 #include "resources/resource.h"
 #include "settings/Properties.h"
@@ -99,7 +100,9 @@ void Save()
     SaveSettingsTo(SettingsFile().c_str());
 }
 
-const DialogOps kFakeOps = {SetInt, GetInt, SetText, GetText, SetCheck, GetCheck, End, Save};
+const DialogOps kFakeOps = {SetInt, GetInt, SetText, GetText, SetCheck, GetCheck, End};
+// The program's own allocations; only the save goes to a file of the test's.
+const PropertiesActions kActions = {AllocSamples, AllocOutputImage, Save};
 
 class PropertiesTest : public UiTest {
 protected:
@@ -118,7 +121,7 @@ protected:
     }
 
     void Fill() { FillProperties(kFakeOps, &dialog); }
-    bool Ok() { return ApplyProperties(kFakeOps, &dialog); }
+    bool Ok() { return ApplyProperties(kFakeOps, kActions, &dialog); }
 
     // A colour entry that only a reallocation of the arrays puts back.
     static void MarkSamples() { app.samples.colour[0] = Colour3{1, 2, 3}; }

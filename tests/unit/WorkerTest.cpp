@@ -10,10 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "TestSupport.h"
+#include "Fixture.h"
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Image.h"
+#include "render/Blocks.h"
 #include "render/Outline.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
@@ -21,81 +22,37 @@
 
 namespace {
 
-// What the worker asked of the platform, and what a test does in reply.
-std::mutex seenLock;
-std::vector<std::string> titles;
-int repaints = 0;
-int quitAfterRepaints = 1;
+// A test's reply to run ends and titles, on the worker's thread.
+int quitAfterRunEnds = 1;
 void (*titleHook)(const char*) = nullptr;
-void (*repaintHook)(int) = nullptr;
+void (*runEndHook)(int) = nullptr;
 
-void OnTitle(const char* text)
-{
-    {
-        std::lock_guard<std::mutex> hold(seenLock);
-        titles.push_back(text);
-    }
-    if (titleHook) titleHook(text);
-}
-
-void OnRepaint(const ClientRect&)
-{
-    int count;
-    {
-        std::lock_guard<std::mutex> hold(seenLock);
-        count = ++repaints;
-    }
-    if (repaintHook) repaintHook(count);
-    if (count >= quitAfterRepaints) app.quitRequested = true;
-}
-
-const PlatformObserver observer = {OnTitle, OnRepaint, nullptr};
-
-class WorkerTest : public ::testing::Test {
+class WorkerTest : public AppTest {
 protected:
-    SettingsValues saved = {};
-
     void SetUp() override
     {
-        saved = CaptureSettings();
-        RestoreSettings(kDefaultSettings);
+        AppTest::SetUp();
         app.settings.X = 0.25f;
         app.settings.Y = 0.25f;
-        app.regionCenterRe = 0.0f;
-        app.regionCenterIm = 0.0f;
         app.regionWidth = 4.0f;
         app.regionReciprocal = 0.25f;
-        ResetFlags();
-        InitBitmapHeaders();
-        ASSERT_TRUE(AllocViewImage());
-        ASSERT_TRUE(AllocOutputImage());
-        ASSERT_TRUE(AllocSamples());
-        titles.clear();
-        repaints = 0;
-        quitAfterRepaints = 1;
+        quitAfterRunEnds = 1;
         titleHook = nullptr;
-        repaintHook = nullptr;
-        SetPlatformObserver(&observer);
+        runEndHook = nullptr;
+        Recorded().onTitle = [](const char* text) {
+            if (titleHook) titleHook(text);
+        };
+        Recorded().onRunEnd = [](int count) {
+            if (runEndHook) runEndHook(count);
+            if (count >= quitAfterRunEnds) {
+                app.continuous = false;
+                app.quitRequested = true;
+            }
+        };
     }
 
-    void TearDown() override
-    {
-        SetPlatformObserver(nullptr);
-        ResetFlags();
-        ReleaseImages();
-        ReleaseSamples();
-        RestoreSettings(saved);
-    }
-
-    static void ResetFlags()
-    {
-        app.running = false;
-        app.quitRequested = false;
-        app.restartRequested = false;
-        app.regionMode = false;
-        app.continuous = false;
-        app.workerHandle.store(nullptr);
-    }
+    static const std::vector<std::string>& titles() { return Titles(); }
+    static int repaints() { return static_cast<int>(Repaints().size()); }
 
     // Every sample at z = c = p.
     static void PlaceAll(PlanePoint p)
@@ -106,11 +63,12 @@ protected:
         }
     }
 
-    // One run requested from idle, worked on this thread until the run
-    // ends this many times; gives the passes performed.
-    static uint32_t RunWorkerUntilRepaints(int count)
+    // One run requested from idle, worked on this thread until runs have
+    // ended this many times (the last one ends the chain); gives the passes
+    // performed.
+    static uint32_t RunWorkerUntilRunEnds(int count)
     {
-        quitAfterRepaints = count;
+        quitAfterRunEnds = count;
         app.restartRequested = true;
         const uint32_t before = WorkerPassCount();
         RenderWorker(nullptr);
@@ -145,13 +103,11 @@ TEST_F(WorkerTest, ARunPerformsIterationsPlusTwoPassesInEitherMode)
         ASSERT_TRUE(AllocSamples());
         app.regionMode = c.regionMode;
         app.quitRequested = false;
-        titles.clear();
-        repaints = 0;
-        EXPECT_EQ(RunWorkerUntilRepaints(1), c.passes);
+        Recorded().titles.clear();
+        EXPECT_EQ(RunWorkerUntilRunEnds(1), c.passes);
         const std::vector<std::string> expected = {"stopped", "initializing", "plotting...", "done!"};
-        EXPECT_EQ(titles, expected);
+        EXPECT_EQ(titles(), expected);
         EXPECT_FALSE(app.running);
-        EXPECT_STREQ(static_cast<const char*>(app.statusTitle), "done!");
     }
 }
 
@@ -273,35 +229,40 @@ TEST_F(WorkerTest, JuliaReseedsKeepTheSharedConstant)
 
 TEST_F(WorkerTest, ContinuousRunsDriftTheStartPointOncePerRun)
 {
+    // The start point each run ended with; the next run drifts from it.
     static std::vector<PlanePoint> startPoints;
     startPoints.clear();
-    repaintHook = [](int) { startPoints.push_back({app.settings.X, app.settings.Y}); };
+    runEndHook = [](int) { startPoints.push_back({app.settings.X, app.settings.Y}); };
     app.settings.Iterations = 0;
     app.settings.DriftX = 0.01f;
     app.settings.DriftY = -0.02f;
     app.continuous = true;
-    EXPECT_EQ(RunWorkerUntilRepaints(3), 6u);
+    EXPECT_EQ(RunWorkerUntilRunEnds(3), 6u);
     ASSERT_EQ(startPoints.size(), 3u);
+    // Each drift is a double sum rounded to float.
     float x = 0.25f, y = 0.25f;
     for (const PlanePoint& p : startPoints) {
-        x = static_cast<float>(static_cast<double>(x) + 0.01f);
-        y = static_cast<float>(static_cast<double>(y) + -0.02f);
         EXPECT_EQ(p.re, x);
         EXPECT_EQ(p.im, y);
+        x = static_cast<float>(static_cast<double>(x) + 0.01f);
+        y = static_cast<float>(static_cast<double>(y) + -0.02f);
     }
-    for (const std::string& t : titles) EXPECT_NE(t, "done!");
+    // Chained runs never say "done!"; the run that ends the chain does.
+    const std::vector<std::string> seen = titles();
+    for (size_t k = 0; k + 1 < seen.size(); ++k) EXPECT_NE(seen[k], "done!");
+    EXPECT_EQ(seen.back(), "done!");
 }
 
 TEST_F(WorkerTest, ARestartRequestedDuringARunStartsAfterDone)
 {
     titleHook = [](const char* text) {
-        if (std::string(text) == "plotting..." && titles.size() == 3) app.restartRequested = true;
+        if (std::string(text) == "plotting..." && Recorded().titles.size() == 3) app.restartRequested = true;
     };
     app.settings.Iterations = 3;
-    EXPECT_EQ(RunWorkerUntilRepaints(2), 10u);
+    EXPECT_EQ(RunWorkerUntilRunEnds(2), 10u);
     const std::vector<std::string> expected = {"stopped", "initializing", "plotting...", "done!",
                                                "stopped", "initializing", "plotting...", "done!"};
-    EXPECT_EQ(titles, expected);
+    EXPECT_EQ(titles(), expected);
 }
 
 TEST_F(WorkerTest, AStopDuringSeedingLeavesTheWorkerIdle)
@@ -313,10 +274,10 @@ TEST_F(WorkerTest, AStopDuringSeedingLeavesTheWorkerIdle)
         }
     };
     PlaceAll({9.0f, 9.0f});
-    EXPECT_EQ(RunWorkerUntilRepaints(1), 0u);
+    EXPECT_EQ(RunWorkerUntilRunEnds(1), 0u);
     const std::vector<std::string> expected = {"stopped", "initializing"};
-    EXPECT_EQ(titles, expected);
-    EXPECT_EQ(repaints, 0);
+    EXPECT_EQ(titles(), expected);
+    EXPECT_EQ(repaints(), 0);
     EXPECT_TRUE(Near(app.samples.z[0], 0.25f, 0.25f, 0.005));
     EXPECT_EQ(app.samples.z[1].re, 9.0f) << "later samples keep their old contents";
 }
@@ -329,7 +290,7 @@ TEST_F(WorkerTest, QuitEndsTheWorkerAndClearsItsHandle)
     app.restartRequested = true;
     app.quitRequested = true;
     EXPECT_EQ(RenderWorker(nullptr), 0u);
-    EXPECT_TRUE(titles.empty());
+    EXPECT_TRUE(titles().empty());
     EXPECT_EQ(app.workerHandle.load(std::memory_order_acquire), nullptr);
 
     // Quit while idle, from another thread.
@@ -341,7 +302,7 @@ TEST_F(WorkerTest, QuitEndsTheWorkerAndClearsItsHandle)
     app.quitRequested = true;
     worker.join();
     EXPECT_EQ(app.workerHandle.load(std::memory_order_acquire), nullptr);
-    EXPECT_TRUE(titles.empty());
+    EXPECT_TRUE(titles().empty());
 }
 
 TEST_F(WorkerTest, ReplacingTheSampleArraysDuringARunIsSafe)
@@ -349,7 +310,7 @@ TEST_F(WorkerTest, ReplacingTheSampleArraysDuringARunIsSafe)
     app.settings.Iterations = 1000000000;
     app.regionMode = true;
     app.settings.CheckBailout = true;
-    quitAfterRepaints = 1000000;
+    quitAfterRunEnds = 1000000;
     app.restartRequested = true;
     std::thread worker(RenderWorker, nullptr);
     const int32_t sizes[] = {1000, 7, 0, 5000, 320};
@@ -376,7 +337,7 @@ TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
         PlaneToViewPixel({static_cast<float>(fixed.real()), static_cast<float>(fixed.imag())});
     app.settings.Iterations = 1000000000;
     app.settings.Clear = true;
-    quitAfterRepaints = 1000000;
+    quitAfterRunEnds = 1000000;
     app.restartRequested = true;
     std::thread worker(RenderWorker, nullptr);
     // View mode: a right press clears both images, the release marks.
@@ -398,7 +359,7 @@ TEST_F(WorkerTest, ClearsAndMarkersDuringARunLeaveItRunning)
     StopRender();
     app.quitRequested = true;
     worker.join();
-    EXPECT_TRUE(titles.size() >= 3 && titles[2] == "plotting...");
+    EXPECT_TRUE(titles().size() >= 3 && titles()[2] == "plotting...");
 }
 
 uint64_t Fnv1a(const uint8_t* bytes, size_t count)
@@ -431,11 +392,11 @@ TEST_F(WorkerTest, AFixedSceneGivesTheSameImageOnEveryBuild)
     ResetRandom();
     app.continuous = true;  // two runs: the second continues the random sequence
     app.settings.DriftX = 0.01f;
-    repaintHook = [](int count) {
-        if (count == 1) app.continuous = false;
-        if (count == 1) app.regionMode = true;  // first run in the view, second in the region
+    // The first run in the view, the second in the region.
+    runEndHook = [](int count) {
+        if (count == 1) app.regionMode = true;
     };
-    RunWorkerUntilRepaints(2);
+    RunWorkerUntilRunEnds(2);
     const RgbImage& out = app.outputImage;
     const RgbImage& view = app.viewImage;
     const uint64_t outHash = Fnv1a(out.pixels, static_cast<size_t>(out.width) * out.height * 3);

@@ -1,0 +1,9 @@
+#pragma once
+// The per-platform halves of the observed calls of Platform.h. Observer.cpp
+// tells the observer first, then calls these; only the platform layer
+// includes this header.
+#include "app/SharedTypes.h"
+
+void PlatformPostWindowTitle(const char* text);
+void PlatformRequestRepaint(const ClientRect& area);
+void PlatformShowMemoryError(const char* text);

@@ -1,0 +1,26 @@
+#include "render/Blocks.h"
+
+#include "app/AppState.h"
+#include "render/Image.h"
+#include "render/Outline.h"
+#include "render/Samples.h"
+
+bool AllocBlocks()
+{
+    InitBitmapHeaders();
+    return AllocViewImage() && AllocOutputImage() && AllocSamples();
+}
+
+void ClearImages()
+{
+    ZeroImage(app.viewImage);
+    // The output image is absent after a failed reallocation.
+    ZeroImage(app.outputImage);
+    TraceOutline();
+}
+
+void ReleaseBlocks()
+{
+    ReleaseImages();
+    ReleaseSamples();
+}
