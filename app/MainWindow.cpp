@@ -6,7 +6,7 @@
 
 #include "app/AppState.h"
 #include "app/MainWindow.h"
-#include "app/WinMain.h"
+#include "app/WorkerThread.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
 #include "render/Samples.h"

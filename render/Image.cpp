@@ -145,6 +145,9 @@ PlanePoint ViewPixelToPlane(int32_t col, int32_t rowFromBottom)
     return p;
 }
 
+// Multiplies by (regionWidth / w) where ViewPixelToPlane divides first and
+// multiplies after: the orders differ on purpose, the last bits of a dragged
+// region depend on them, and merging the two would change stored regions.
 PlanePoint RegionPixelToPlane(int32_t col, int32_t rowFromBottom)
 {
     const int32_t w = app.viewWidth;

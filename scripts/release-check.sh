@@ -28,9 +28,10 @@ cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo
 cmake -S "$tmp/src" -B "$tmp/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tmp/native" -j "$jobs" --target halovane-render
 
-zip=$(find "$tmp/windows" -name '*.zip' -newer "$tmp/src/CMakeLists.txt" | head -n 1)
-if [ -z "$zip" ]; then
-  echo "release-check: FAIL: the release-zip target made no zip" >&2
+# The zip the release-zip target names.
+zip="$tmp/windows/Halovane.zip"
+if [ ! -f "$zip" ]; then
+  echo "release-check: FAIL: the release-zip target made no $zip" >&2
   exit 1
 fi
 echo "release-check: $(basename "$zip"):"

@@ -33,6 +33,13 @@ if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" wine win
   echo win32 > build/wine-arch
   exit 0
 fi
+# A machine where 32-bit Wine could not be had keeps the 64-bit fallback an
+# earlier run chose, instead of trying the whole package dance again.
+if [ "$(cat build/wine-arch 2>/dev/null)" = win64 ] &&
+   have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" wine wine64; then
+  echo "setup: all packages present (64-bit Wine, as chosen before)"
+  exit 0
+fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
@@ -49,6 +56,8 @@ if apt_install wine wine32:i386 wine64; then
   wine_arch=win32
 else
   pin=/etc/apt/preferences.d/halovane-setup-pin
+  # An interrupted run must not leave the pin behind for every later install.
+  trap '$SUDO rm -f "$pin"' EXIT INT TERM
   for suite in bookworm-security bookworm-updates; do
     echo "setup: plain Wine install failed; retrying with $suite pinned low"
     printf 'Package: *\nPin: release n=%s\nPin-Priority: 50\n' "$suite" | $SUDO tee "$pin" >/dev/null

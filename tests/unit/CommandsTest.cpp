@@ -30,6 +30,8 @@ struct CommandCase {
     float x;
     float y;
 };
+// Cases print as their names in test output.
+void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.name; }
 
 const CommandCase kCommands[] = {
     {"Clear", OnClear, false, false, false, true, false, true, true, nullptr, 0.25f, -0.5f},

@@ -17,7 +17,7 @@ const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 Colour3 PixelOf(const RgbImage& image, int32_t col, int32_t row)
 {
-    const uint8_t* p = image.pixels + (static_cast<size_t>(row) * image.width + col) * 3;
+    const uint8_t* p = PixelAt(image, col, row);
     return {p[0], p[1], p[2]};
 }
 

@@ -20,6 +20,8 @@ struct RegionCase {
     int32_t startX, startY, endX, endY;
     float width, reciprocal, centerRe, centerIm;
 };
+// Cases print as their names in test output.
+void PrintTo(const RegionCase& c, std::ostream* out) { *out << c.name; }
 
 // Start-up view: centre (-0.5, 0); start-up region: width 2 around (0, 0).
 const RegionCase kRegions[] = {
@@ -62,6 +64,8 @@ struct ClampCase {
     const char* name;
     int32_t startX, startY, pointerX, pointerY, endX, endY;
 };
+// Cases print as their names in test output.
+void PrintTo(const ClampCase& c, std::ostream* out) { *out << c.name; }
 
 const ClampCase kClamps[] = {
     {"InsidePane", 100, 100, 300, 200, 300, 200},
@@ -252,6 +256,8 @@ struct MarkerCase {
     const char* name;
     int32_t x, y, col, row;
 };
+// Cases print as their names in test output.
+void PrintTo(const MarkerCase& c, std::ostream* out) { *out << c.name; }
 
 // Unsnapped markers outside the pane go onto its nearest edge pixel.
 const MarkerCase kMarkers[] = {

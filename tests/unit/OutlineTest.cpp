@@ -13,13 +13,13 @@ class OutlineTest : public RenderEngineTest {};
 
 bool IsGrey(const RgbImage& image, int32_t col, int32_t row)
 {
-    const uint8_t* p = image.pixels + (static_cast<size_t>(row) * image.width + col) * 3;
+    const uint8_t* p = PixelAt(image, col, row);
     return p[0] == 128 && p[1] == 128 && p[2] == 128;
 }
 
 bool IsBlack(const RgbImage& image, int32_t col, int32_t row)
 {
-    const uint8_t* p = image.pixels + (static_cast<size_t>(row) * image.width + col) * 3;
+    const uint8_t* p = PixelAt(image, col, row);
     return p[0] == 0 && p[1] == 0 && p[2] == 0;
 }
 

@@ -18,15 +18,8 @@
 
 namespace {
 
-// The renderer is built beside the tests: <build>/cli/halovane-render.
-std::string RendererPath()
-{
-    char self[4096];
-    ExecutablePath(self, sizeof self);
-    std::string dir = self;
-    dir = dir.substr(0, dir.rfind('/'));
-    return dir + "/../cli/halovane-render";
-}
+// The build names the renderer's path, and builds it before the tests.
+std::string RendererPath() { return HALOVANE_RENDER; }
 
 std::string ReadAll(const std::string& path)
 {
