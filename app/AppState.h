@@ -63,9 +63,10 @@ struct AppState {
     int32_t dragEndX = 0;
     int32_t dragEndY = 0;
 
-    // The worker's thread handle. Set at start-up; cleared by the worker with
-    // a release store as its last access to this record, which shutdown
-    // acquires before it releases the images and arrays.
+    // The worker's thread handle. Set at start-up. The worker takes it (one
+    // exchange with null) as its last access to this record; shutdown waits
+    // for that before it releases the images and arrays, and otherwise takes
+    // it itself, also in one exchange. Only the side that took it closes it.
     std::atomic<void*> workerHandle{nullptr};
 
     // Platform handles, stored untyped so the engine needs no platform header.

@@ -79,12 +79,12 @@ void ShutdownWorker()
             if (!app.workerHandle.load(std::memory_order_acquire)) break;
         }
     }
-    void* handle = app.workerHandle.load(std::memory_order_acquire);
+    // Last resort for a pass that outlasts the wait. Taken in one exchange:
+    // a worker that has already taken (and closed) its handle is left alone.
+    void* handle = app.workerHandle.exchange(nullptr, std::memory_order_acq_rel);
     if (handle) {
-        // Last resort for a pass that outlasts the wait.
         TerminateThread(static_cast<HANDLE>(handle), 0);
         CloseHandle(static_cast<HANDLE>(handle));
-        app.workerHandle.store(nullptr, std::memory_order_release);
     }
     ReleaseImages();
     ReleaseSamples();

@@ -131,8 +131,8 @@ uint32_t RenderWorker(void*)
         }
     }
     // Shutdown waits for the cleared handle before it releases the blocks,
-    // so clearing it is the last thing done here.
-    CloseThreadHandle(app.workerHandle.load(std::memory_order_acquire));
-    app.workerHandle.store(nullptr, std::memory_order_release);
+    // so taking it is the last access to AppState. Whichever side takes the
+    // handle closes it: when shutdown has taken it first, it terminates us.
+    CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;
 }
