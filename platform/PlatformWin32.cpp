@@ -107,8 +107,11 @@ static bool BeginReplace(const char* path, FileWrite& write)
 {
     write.target = path;
     write.attributes = GetFileAttributesA(path);
-    if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return FailWrite(write, ERROR_DIRECTORY_NOT_SUPPORTED);
+    if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        write.failed = true;
+        write.error = "it is a folder";
+        return false;
+    }
     std::string folder = path;
     const size_t slash = folder.find_last_of("\\/:");
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
