@@ -77,6 +77,19 @@ static std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The rule the kernel applies when it opens through a link: in a sticky
+// folder anyone may write to (a shared temporary folder), only links of our
+// own or of the folder's owner are followed.
+static bool MayFollow(const std::string& link, const struct stat& info)
+{
+    if (info.st_uid == geteuid()) return true;
+    const std::string folder = FolderOf(link);
+    struct stat holder;
+    if (stat(folder.empty() ? "." : folder.c_str(), &holder) != 0) return false;
+    const bool shared = (holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH);
+    return !shared || holder.st_uid == info.st_uid;
+}
+
 // Follows symbolic links to the name the file has (or will have when it does
 // not exist yet), so that writing updates a link's target and keeps the link.
 static bool FollowLinks(const std::string& path, std::string& target, int& code)
@@ -89,6 +102,10 @@ static bool FollowLinks(const std::string& path, std::string& target, int& code)
             return code == ENOENT;
         }
         if (!S_ISLNK(info.st_mode)) return true;
+        if (!MayFollow(target, info)) {
+            code = EACCES;
+            return false;
+        }
         std::string link(PATH_MAX, '\0');
         const ssize_t n = readlink(target.c_str(), &link[0], link.size());
         if (n < 0) {

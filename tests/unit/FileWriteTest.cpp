@@ -251,6 +251,24 @@ TEST_F(FileWriteTest, PlantedLinksAreNeverFollowed)
     EXPECT_TRUE(fs::is_symlink(folder / "Halovane.ini.tmp"));
 }
 
+// In a sticky folder open to all, another user's link named like the output
+// is not followed to a file of ours, as the kernel would not open through it.
+TEST_F(FileWriteTest, AnotherUsersLinkInASharedFolderIsRefused)
+{
+    const fs::path shared = folder / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    Put(folder / "victim", "yours");
+    fs::create_symlink(folder / "victim", shared / "output.bmp");
+    if (lchown((shared / "output.bmp").c_str(), geteuid() + 1, static_cast<gid_t>(-1)) != 0)
+        GTEST_SKIP() << "giving a link to another user needs the superuser";
+    std::string error;
+    EXPECT_FALSE(Write(shared / "output.bmp", "image", error));
+    EXPECT_EQ(error, "Permission denied");
+    EXPECT_EQ(ReadAll(folder / "victim"), "yours");
+    EXPECT_TRUE(fs::is_symlink(shared / "output.bmp"));
+}
+
 // Devices and pipes are written into, never replaced by a regular file.
 TEST_F(FileWriteTest, AFifoIsWrittenIntoAndStays)
 {
