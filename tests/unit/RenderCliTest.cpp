@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -277,6 +278,27 @@ TEST(RenderCli, SettingsArePrintedAndSavedAfterTheOverrides)
     ASSERT_EQ(Render("--settings cli-saved.ini --print-settings", &out), 0);
     EXPECT_EQ(Lines(out), lines) << "the saved file reads back to the same settings";
     std::remove(path);
+}
+
+// The settings file is replaced whole, never through a link planted where an
+// older writer put its temporary file; a pipe is no settings file.
+TEST(RenderCli, SavingSettingsLeavesLinksAndPipesAlone)
+{
+    { std::ofstream("cli-victim", std::ios::binary) << "yours"; }
+    std::remove("cli-settings.ini.tmp");
+    ASSERT_EQ(symlink("cli-victim", "cli-settings.ini.tmp"), 0);
+    EXPECT_EQ(Render("--save-settings cli-settings.ini"), 0);
+    EXPECT_EQ(ReadAll("cli-victim"), "yours");
+    EXPECT_NE(ReadAll("cli-settings.ini").find("Width=2048"), std::string::npos);
+
+    ASSERT_EQ(mkfifo("cli-settings.fifo", 0600), 0);
+    std::string err;
+    EXPECT_EQ(Render("--save-settings cli-settings.fifo", nullptr, &err), 4);
+    EXPECT_NE(err.find("cli-settings.fifo: it is not a regular file"), std::string::npos) << err;
+    std::remove("cli-settings.fifo");
+    std::remove("cli-settings.ini.tmp");
+    std::remove("cli-settings.ini");
+    std::remove("cli-victim");
 }
 
 }  // namespace
