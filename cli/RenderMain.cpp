@@ -1,9 +1,11 @@
 // halovane-render: the window program's engine without a window. It loads
 // the settings, makes the gestures the options name (start point, region),
 // lets the render worker perform the runs and writes the image.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "cli/CommandLine.h"
+#include "cli/SettingsInput.h"
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
@@ -24,188 +28,37 @@
 #include "settings/SettingsFile.h"
 #include "ui/Input.h"
 
-static const char* const usageText =
-    "usage: halovane-render [options]\n"
-    "  --settings FILE       read the settings from FILE (default: Halovane.ini\n"
-    "                        beside the executable)\n"
-    "  --set KEY=VALUE       override one setting after loading (repeatable)\n"
-    "  --start X,Y           start point (default: the settings' X, Y)\n"
-    "  --snap                pull the start point onto the set border\n"
-    "  --region CX,CY,W      region mode over the square centred at (CX, CY)\n"
-    "                        with side W (default: view mode, 512 x 512)\n"
-    "  --runs N              N runs chained as in continuous mode (default 1)\n"
-    "  -o, --output FILE     the bitmap written at the end (default output.bmp)\n"
-    "  --print-settings      print the effective settings file lines, then exit\n"
-    "  --save-settings FILE  save the effective settings into FILE, then exit\n"
-    "  --quiet               no progress output\n"
-    "  --help                show this text\n";
-
-enum ExitCode { exitDone = 0, exitUsage = 2, exitMemory = 3, exitOutput = 4 };
-
-struct Setting {
-    std::string key;
-    std::string value;
-};
-
-struct Options {
-    const char* settingsFile = nullptr;
-    std::vector<Setting> sets;
-    bool haveStart = false;
-    double startRe = 0.0;
-    double startIm = 0.0;
-    bool snap = false;
-    bool haveRegion = false;
-    double regionRe = 0.0;
-    double regionIm = 0.0;
-    double regionSide = 0.0;
-    uint32_t runs = 1;
-    const char* output = kOutputFileName;
-    bool printSettings = false;
-    const char* saveSettings = nullptr;
-    bool quiet = false;
-    bool help = false;
-};
-
-// --- Command line ---------------------------------------------------------------
-
-// True when text is one whole real number in the classic grammar: blanks,
-// sign, digits, point, digits, exponent, and nothing after it.
-static bool IsReal(const std::string& text)
-{
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-    size_t digits = 0;
-    while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    if (i < n && text[i] == '.') {
-        ++i;
-        while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-        size_t exponentDigits = 0;
-        while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++exponentDigits;
-        if (exponentDigits == 0) return false;
-    }
-    return i == n;
-}
-
-// Splits "a,b,..." into exactly count reals.
-static bool ParseReals(const char* text, double* values, size_t count)
-{
-    std::string rest = text;
-    for (size_t k = 0; k < count; ++k) {
-        const size_t comma = rest.find(',');
-        const bool last = k + 1 == count;
-        if (last != (comma == std::string::npos)) return false;
-        const std::string field = last ? rest : rest.substr(0, comma);
-        if (!IsReal(field)) return false;
-        values[k] = TextToDouble(field.c_str());
-        if (!last) rest = rest.substr(comma + 1);
-    }
-    return true;
-}
-
-static bool ParseCount(const char* text, uint32_t& value)
-{
-    if (!*text) return false;
-    uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        v = v * 10 + static_cast<uint64_t>(*p - '0');
-        if (v > UINT32_MAX) return false;
-    }
-    value = static_cast<uint32_t>(v);
-    return true;
-}
-
-static bool Fail(std::string& reason, const std::string& text)
-{
-    reason = text;
-    return false;
-}
-
-// Reads argv into options. False with a one-line reason for a bad line.
-static bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reason)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        const char* value = nullptr;
-        // "--name=value" as well as "--name value"
-        const size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = argv[i] + equals + 1;
-            name = name.substr(0, equals);
-        }
-        const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
-                                name == "--region" || name == "--runs" || name == "-o" ||
-                                name == "--output" || name == "--save-settings";
-        if (takesValue && !value) {
-            if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
-            value = argv[++i];
-        } else if (!takesValue && value) {
-            return Fail(reason, name + " takes no value");
-        }
-
-        if (name == "--settings") {
-            options.settingsFile = value;
-        } else if (name == "--set") {
-            const char* eq = std::strchr(value, '=');
-            if (!eq || eq == value) return Fail(reason, std::string("--set needs KEY=VALUE: ") + value);
-            options.sets.push_back({std::string(value, eq), std::string(eq + 1)});
-        } else if (name == "--start") {
-            double v[2];
-            if (!ParseReals(value, v, 2))
-                return Fail(reason, std::string("--start needs two numbers X,Y: ") + value);
-            options.haveStart = true;
-            options.startRe = v[0];
-            options.startIm = v[1];
-        } else if (name == "--snap") {
-            options.snap = true;
-        } else if (name == "--region") {
-            double v[3];
-            if (!ParseReals(value, v, 3))
-                return Fail(reason, std::string("--region needs three numbers CX,CY,W: ") + value);
-            options.haveRegion = true;
-            options.regionRe = v[0];
-            options.regionIm = v[1];
-            options.regionSide = v[2];
-        } else if (name == "--runs") {
-            if (!ParseCount(value, options.runs))
-                return Fail(reason, std::string("--runs needs a whole number: ") + value);
-        } else if (name == "-o" || name == "--output") {
-            if (!*value) return Fail(reason, "empty output file name");
-            options.output = value;
-        } else if (name == "--print-settings") {
-            options.printSettings = true;
-        } else if (name == "--save-settings") {
-            if (!*value) return Fail(reason, "empty settings file name");
-            options.saveSettings = value;
-        } else if (name == "--quiet") {
-            options.quiet = true;
-        } else if (name == "--help" || name == "-h") {
-            options.help = true;
-        } else {
-            return Fail(reason, "unknown option " + name);
-        }
-    }
-    return true;
-}
-
 // --- Settings -------------------------------------------------------------------
 
-static bool ApplySettings(const Options& options, std::string& reason)
+// The --settings input, read whole first: a missing file gives the defaults.
+static bool LoadSettingsInput(const char* path, std::string& reason)
 {
-    if (options.settingsFile)
-        LoadSettingsFrom(options.settingsFile);
-    else
+    std::string bytes;
+    bool missing = false;
+    if (!ReadSettingsInput(path, bytes, missing, reason)) return false;
+    if (missing) {
+        LoadDefaultSettings();
+        return true;
+    }
+    return LoadSettingsBytes(bytes, reason);
+}
+
+// The settings, then the overrides. False with a one-line message.
+static bool ApplySettings(const Options& options, std::string& message)
+{
+    std::string reason;
+    if (!options.settingsFile) {
         LoadSettings();
-    for (const Setting& s : options.sets)
-        if (!SetSettingFromText(s.key.c_str(), s.value.c_str()))
-            return Fail(reason, "unknown setting " + s.key);
+    } else if (!LoadSettingsInput(options.settingsFile, reason)) {
+        message = std::string("cannot read the settings file ") + options.settingsFile + ": " + reason;
+        return false;
+    }
+    for (const Setting& s : options.sets) {
+        if (!SetSettingFromText(s.key.c_str(), s.value.c_str())) {
+            message = "unknown setting " + s.key;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -303,6 +156,11 @@ static int Usage(const std::string& reason)
 
 int main(int argc, char** argv)
 {
+    // A file size limit or a closed pipe makes the write fail with a reason
+    // (exit 4) instead of killing the process half way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+
     Options options;
     std::string reason;
     if (!ParseCommandLine(argc, argv, options, reason)) return Usage(reason);
@@ -310,16 +168,23 @@ int main(int argc, char** argv)
         std::fputs(usageText, stdout);
         return exitDone;
     }
-    if (!ApplySettings(options, reason)) return Usage(reason);
+    if (!ApplySettings(options, reason)) {
+        std::fprintf(stderr, "halovane-render: %s\n", reason.c_str());
+        return exitUsage;
+    }
 
     if (options.printSettings || options.saveSettings) {
         if (options.printSettings) PrintSettings();
         if (options.saveSettings) {
+            // Settings are rewritten key by key: only a regular file (or a new one) takes that.
+            struct stat info;
+            const bool special = stat(options.saveSettings, &info) == 0 && !S_ISREG(info.st_mode);
             errno = 0;
-            if (!SaveSettingsTo(options.saveSettings)) {
+            if (special || !SaveSettingsTo(options.saveSettings)) {
                 std::fprintf(stderr, "halovane-render: cannot write the settings file %s: %s\n",
                              options.saveSettings,
-                             errno ? std::strerror(errno) : "the write failed");
+                             special ? "it is not a regular file"
+                                     : errno ? std::strerror(errno) : "the write failed");
                 return exitOutput;
             }
         }

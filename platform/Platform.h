@@ -52,14 +52,40 @@ void ShowMemoryError(const char* text);
 void LaunchShellPreview(const char* file);
 
 // --- Files --------------------------------------------------------------------
-// Writes parts to path as one new file: the bytes go to a temporary file
-// beside it, which replaces path only when everything was written. On
-// failure path is left as it was and error holds the reason.
+// A file being written whole. A regular file (or a new one) is written into a
+// temporary file of a unique name in its folder, created afresh, which
+// replaces it only when everything was written, keeping its permissions (on
+// Windows its attributes); a symbolic link is followed and kept. A file that
+// is not a regular one (a device, a pipe) is written into directly, and the
+// name "-" stands for standard output. Any failure leaves the old file whole
+// and removes the temporary file.
+struct FileWrite {
+    intptr_t handle;        // the file written (descriptor or HANDLE)
+    intptr_t folder;        // portable: the target's folder, or -1
+    std::string target;     // the name replaced (portable: inside folder)
+    std::string temporary;  // empty when written directly
+    uint32_t attributes;    // Windows: the old file's attributes to keep
+    bool failed;
+    std::string error;      // the first failure's reason
+};
+// False, with the reason in error, when nothing could be opened.
+bool BeginFileWrite(const char* path, FileWrite& write, std::string& error);
+// Appends bytes; a failure is remembered for FinishFileWrite.
+void AppendFileWrite(FileWrite& write, const void* bytes, size_t count);
+// Puts the file in place when commit is set and every step succeeded;
+// otherwise removes the temporary file. False with the reason in error when
+// the file was not written.
+bool FinishFileWrite(FileWrite& write, bool commit, std::string& error);
+
+// One whole file made of parts, written as above.
 struct FilePart {
     const void* bytes;
     size_t count;
 };
 bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error);
+// True when path names a regular file (after links): not a folder, device
+// or pipe. Reading anything else could block or never end.
+bool IsRegularFile(const char* path);
 
 // --- Observer -----------------------------------------------------------------
 // Tests and halovane-render watch what the engine asks of the platform. Each

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/Platform.h"
@@ -80,32 +82,129 @@ static std::string ErrorText(DWORD code)
     return text;
 }
 
-bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
+static bool FailWrite(FileWrite& write, DWORD code)
 {
-    // Written beside the destination and then moved over it: a failed write,
-    // or a destination another program holds open, leaves the old file whole.
-    std::string temporary = std::string(path) + ".tmp";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = ErrorText(GetLastError());
+    if (!write.failed) write.error = ErrorText(code);
+    write.failed = true;
+    return false;
+}
+
+// A short name, unique in practice; CREATE_NEW makes sure of it.
+static std::string TemporaryName()
+{
+    static LONG counter = 0;
+    LARGE_INTEGER ticks = {};
+    QueryPerformanceCounter(&ticks);
+    uint32_t bits = static_cast<uint32_t>(ticks.QuadPart) * 2654435761u ^ GetCurrentProcessId() * 40503u ^
+                    static_cast<uint32_t>(InterlockedIncrement(&counter)) * 0x9E3779B9u;
+    char name[16];
+    std::snprintf(name, sizeof name, ".hv%06x", static_cast<unsigned>(bits & 0xFFFFFF));
+    return name;
+}
+
+// The replacement is made in the target's folder under a name of its own,
+// created afresh, and moved over the target only once it is whole.
+static bool BeginReplace(const char* path, FileWrite& write)
+{
+    write.target = path;
+    write.attributes = GetFileAttributesA(path);
+    if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        write.failed = true;
+        write.error = "it is a folder";
         return false;
     }
-    bool ok = true;
-    for (size_t i = 0; ok && i < partCount; ++i) {
+    std::string folder = path;
+    const size_t slash = folder.find_last_of("\\/:");
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = folder + TemporaryName();
+        HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            write.handle = reinterpret_cast<intptr_t>(file);
+            write.temporary = temporary;
+            return true;
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return FailWrite(write, code);
+    }
+    return FailWrite(write, ERROR_FILE_EXISTS);
+}
+
+bool BeginFileWrite(const char* path, FileWrite& write, std::string& error)
+{
+    write = FileWrite{reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE), -1, std::string(), std::string(),
+                      INVALID_FILE_ATTRIBUTES, false, std::string()};
+    if (std::strcmp(path, "-") == 0) {
+        write.handle = reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
+        return true;
+    }
+    if (BeginReplace(path, write)) return true;
+    FinishFileWrite(write, false, error);
+    return false;
+}
+
+void AppendFileWrite(FileWrite& write, const void* bytes, size_t count)
+{
+    HANDLE file = reinterpret_cast<HANDLE>(write.handle);
+    const char* at = static_cast<const char*>(bytes);
+    while (!write.failed && count > 0) {
+        const DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
         DWORD written = 0;
-        ok = WriteFile(file, parts[i].bytes, static_cast<DWORD>(parts[i].count), &written, nullptr) &&
-             written == parts[i].count;
-        if (!ok) error = ErrorText(GetLastError());
+        if (!WriteFile(file, at, chunk, &written, nullptr)) {
+            FailWrite(write, GetLastError());
+            return;
+        }
+        if (written == 0) {
+            FailWrite(write, ERROR_WRITE_FAULT);
+            return;
+        }
+        at += written;
+        count -= written;
     }
-    if (!CloseHandle(file) && ok) {
-        ok = false;
-        error = ErrorText(GetLastError());
+}
+
+bool FinishFileWrite(FileWrite& write, bool commit, std::string& error)
+{
+    HANDLE file = reinterpret_cast<HANDLE>(write.handle);
+    const bool replacing = !write.temporary.empty();
+    if (!commit && !write.failed) FailWrite(write, ERROR_CANCELLED);
+    // Standard output is not ours to close.
+    if (replacing && file != INVALID_HANDLE_VALUE) {
+        if (!write.failed && !FlushFileBuffers(file)) FailWrite(write, GetLastError());
+        if (!CloseHandle(file) && !write.failed) FailWrite(write, GetLastError());
     }
-    if (ok && !MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
-        ok = false;
-        error = ErrorText(GetLastError());
+    if (replacing && !write.failed) {
+        // The replaced file's attributes go to its successor (read-only
+        // files refuse the move below and stay as they are).
+        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & kept))
+            SetFileAttributesA(write.temporary.c_str(), write.attributes & kept);
+        // A target another program holds open refuses the move: the old file stays whole.
+        if (!MoveFileExA(write.temporary.c_str(), write.target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            FailWrite(write, GetLastError());
     }
-    if (!ok) DeleteFileA(temporary.c_str());
-    return ok;
+    if (replacing && write.failed) DeleteFileA(write.temporary.c_str());
+    write.handle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    error = write.error;
+    return !write.failed;
+}
+
+bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
+{
+    FileWrite write;
+    if (!BeginFileWrite(path, write, error)) return false;
+    for (size_t i = 0; i < partCount; ++i) AppendFileWrite(write, parts[i].bytes, parts[i].count);
+    return FinishFileWrite(write, true, error);
+}
+
+bool IsRegularFile(const char* path)
+{
+    // Devices and pipes that Wine finds in the Unix file system have no
+    // attributes at all.
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }

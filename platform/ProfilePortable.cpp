@@ -7,7 +7,9 @@
 // keeps every other line's bytes and ends every line with CRLF, so that files
 // in the program's own format come out as the Windows program writes them.
 // Files are streamed, so memory stays bounded whatever the file holds.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -118,11 +120,28 @@ struct KeySearch {
     std::string keyValue;    // trimmed, quotes kept
 };
 
-// False when the file exists but cannot be read.
+// Opens a settings file for reading. Only a regular file is read: a device
+// or a pipe could block or never end. Null, with errno set, otherwise.
+FILE* OpenRegular(const char* path)
+{
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
+}
+
+// False when the file exists but cannot be read (or is not a regular file).
 bool FindKey(const char* section, const char* key, const char* path, KeySearch& search)
 {
     search = KeySearch{false, false, false, 0, false, 0, std::string(), false, false, std::string()};
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = OpenRegular(path);
     if (!file) return errno == ENOENT;
     search.fileExists = true;
 
@@ -183,19 +202,17 @@ bool ReadValue(const char* section, const char* key, const char* path, std::stri
     return true;
 }
 
-// Buffered writes to a file, remembering any failure.
+// Buffered writes into a whole-file write.
 struct Output {
-    FILE* file;
+    FileWrite file;
     std::string pending;
-    bool ok;
 };
 
 void Put(Output& out, const std::string& text)
 {
     out.pending += text;
     if (out.pending.size() >= kChunk) {
-        if (std::fwrite(out.pending.data(), 1, out.pending.size(), out.file) != out.pending.size())
-            out.ok = false;
+        AppendFileWrite(out.file, out.pending.data(), out.pending.size());
         out.pending.clear();
     }
 }
@@ -206,13 +223,11 @@ void PutByte(Output& out, char c)
     if (out.pending.size() >= kChunk) Put(out, std::string());
 }
 
-bool Finish(Output& out)
+bool Finish(Output& out, bool commit)
 {
-    if (!out.pending.empty() &&
-        std::fwrite(out.pending.data(), 1, out.pending.size(), out.file) != out.pending.size())
-        out.ok = false;
-    if (std::fclose(out.file) != 0) out.ok = false;
-    return out.ok;
+    AppendFileWrite(out.file, out.pending.data(), out.pending.size());
+    std::string error;
+    return FinishFileWrite(out.file, commit, error);
 }
 
 }  // namespace
@@ -244,19 +259,17 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
     if (search.keyFound && search.keyHasValue && !search.keyLineCut && search.keyValue == newValue)
         return true;
 
-    // The new file is written beside the old one and replaces it whole, so a
-    // failure leaves the old file as it was.
-    std::string temporary = std::string(path) + ".tmp";
-    Output out = {std::fopen(temporary.c_str(), "wb"), std::string(), true};
-    if (!out.file) return false;
-    struct stat old;
-    if (search.fileExists && stat(path, &old) == 0) chmod(temporary.c_str(), old.st_mode & 07777);
+    // The new file replaces the old one whole, so a failure leaves the old
+    // file as it was.
+    Output out;
+    std::string error;
+    if (!BeginFileWrite(path, out.file, error)) return false;
 
     const std::string keyLine =
         (search.keyFound ? search.keyName : std::string(key)) + "=" + newValue + "\r\n";
     bool readOk = true;
     if (search.fileExists) {
-        FILE* in = std::fopen(path, "rb");
+        FILE* in = OpenRegular(path);
         if (!in) {
             readOk = false;
         } else {
@@ -280,8 +293,5 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
     }
     if (!search.sectionFound) Put(out, std::string("[") + section + "]\r\n" + keyLine);
 
-    bool ok = Finish(out) && readOk;
-    if (ok && std::rename(temporary.c_str(), path) != 0) ok = false;
-    if (!ok) std::remove(temporary.c_str());
-    return ok;
+    return Finish(out, readOk);
 }

@@ -15,6 +15,8 @@ native_pkgs=(cmake g++ make googletest libgtest-dev libbenchmark-dev python3 zip
 mingw_pkgs=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
             g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 desktop_pkgs=(xvfb xdotool x11-utils x11-apps)
+# clang with its runtime libraries: libFuzzer and the sanitizers.
+fuzz_pkgs=(clang libclang-rt-14-dev)
 
 have_all() {
   local p
@@ -28,7 +30,7 @@ apt_install() {
 }
 
 mkdir -p build
-if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" wine wine32:i386 wine64; then
+if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" wine wine32:i386 wine64; then
   echo "setup: all packages present"
   echo win32 > build/wine-arch
   exit 0
@@ -45,7 +47,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -q
-apt_install "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}"
+apt_install "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}"
 
 # 32-bit Wine needs i386 libraries at exactly the amd64 versions. When one
 # suite's i386 index lags behind (it happens with the security suite), the

@@ -6,7 +6,9 @@
 // The classic atof grammar: leading blanks, sign, digits, point, digits,
 // exponent; stops at the first character that does not fit; correctly
 // rounded; no inf, nan, hex or 'd' exponents. Text without a number gives 0.
-double TextToDouble(const char* text);
+// When end is given it receives where the number stopped (text itself when
+// there was none), so a caller can insist on a whole text being a number.
+double TextToDouble(const char* text, const char** end = nullptr);
 // As TextToDouble, but also reads back the texts FormatFixed writes for
 // non-finite values ("inf", "-inf", "nan", "-nan").
 double ReadReal(const char* text);

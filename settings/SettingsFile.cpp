@@ -122,8 +122,10 @@ bool SaveSettingsTo(const char* path)
 
 void LoadSettings()
 {
+    // Anything but a regular file (a folder, a device, a pipe) reads like a
+    // missing one: reading it could block or never end.
     char path[kPathSize];
-    if (SettingsPath(path)) LoadSettingsFrom(path);
+    if (SettingsPath(path) && IsRegularFile(path)) LoadSettingsFrom(path);
     else LoadDefaultSettings();
 }
 

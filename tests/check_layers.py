@@ -43,7 +43,7 @@ ALLOWED = {
     "program": {"platform", "state", "settings", "render", "output", "ui", "resources", "program"},
     "cli": {"platform", "state", "settings", "render", "output", "ui", "cli"},
     "bench": {"platform", "state", "settings", "render", "output", "ui", "bench"},
-    "tests": {"platform", "state", "settings", "render", "output", "ui", "resources", "program", "tests"},
+    "tests": {"platform", "state", "settings", "render", "output", "ui", "resources", "program", "cli", "tests"},
 }
 
 

@@ -566,6 +566,30 @@ def save_refused_keeps_old_file(test):
     Check(h.WaitExit(test) == 0, "exit code not 0")
 
 
+@Scenario
+def save_keeps_neighbouring_files(test):
+    # A user's own output.bmp.tmp, as a file and then as a folder, is left alone.
+    mine = os.path.join(test["run"], "output.bmp.tmp")
+    path = os.path.join(test["run"], "output.bmp")
+    with open(mine, "wb") as f:
+        f.write(b"mine")
+    h.StartProgram(test)
+    saved = lambda: os.path.exists(path) and os.path.getsize(path) == 12582966
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("output.bmp beside the file output.bmp.tmp", saved, 20)
+    Check(open(mine, "rb").read() == b"mine", "Save changed the user's file output.bmp.tmp")
+    os.unlink(mine)
+    os.mkdir(mine)
+    os.unlink(path)
+    h.Key(test, "alt+f", "s")
+    h.WaitFor("output.bmp beside the folder output.bmp.tmp", saved, 20)
+    Check(os.path.isdir(mine), "Save removed the user's folder output.bmp.tmp")
+    left = [name for name in os.listdir(test["run"]) if name.startswith(".hv")]
+    Check(not left, "temporary files left behind: %s" % left)
+    h.Key(test, "alt+f", "x")
+    Check(h.WaitExit(test) == 0, "exit code not 0")
+
+
 # ---------------------------------------------------------------- release
 
 def ReleaseCheck(test):

@@ -2,9 +2,18 @@
 // images, and the message of a failed save.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <algorithm>
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "Fixture.h"
 #include "app/AppState.h"
@@ -146,6 +155,44 @@ TEST_F(SaveTest, FailureNamesFileAndReasonAndKeepsOldFile)
     EXPECT_EQ(std::fread(kept, 1, sizeof kept, file), 3u);
     std::fclose(file);
     EXPECT_STREQ(kept, "old");
+    std::remove("output.bmp");
+}
+
+// Save leaves the user's files of neighbouring names alone, and an output
+// another program holds open stays whole with the reason shown.
+TEST_F(SaveTest, NeighbouringFilesAndALockedOutputAreKept)
+{
+    { std::ofstream("output.bmp.tmp", std::ios::binary) << "mine"; }
+    std::filesystem::create_directory("output.bmp.tmp.d");
+    std::string message;
+    EXPECT_TRUE(OnSave(message)) << message;
+    EXPECT_EQ(std::filesystem::file_size("output.bmp"), 54u + 2048u * 2048u * 3u);
+    std::ifstream mine("output.bmp.tmp", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), std::istreambuf_iterator<char>()), "mine");
+    mine.close();
+    std::filesystem::remove("output.bmp.tmp");
+    // A folder of the very name the old writer used.
+    std::filesystem::create_directory("output.bmp.tmp");
+    EXPECT_TRUE(OnSave(message)) << message;
+    EXPECT_TRUE(std::filesystem::is_directory("output.bmp.tmp"));
+#ifdef _WIN32
+    { std::ofstream("output.bmp", std::ios::binary | std::ios::trunc) << "old"; }
+    HANDLE lock = CreateFileA("output.bmp", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(OnSave(message));
+    CloseHandle(lock);
+    EXPECT_NE(message.find("left unchanged"), std::string::npos) << message;
+    EXPECT_EQ(std::filesystem::file_size("output.bmp"), 3u);
+#endif
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    const std::vector<std::string> expected = {"output.bmp", "output.bmp.tmp", "output.bmp.tmp.d"};
+    EXPECT_EQ(names, expected) << "no temporary file is left behind";
+    std::filesystem::remove_all("output.bmp.tmp");
+    std::filesystem::remove_all("output.bmp.tmp.d");
     std::remove("output.bmp");
 }
 

@@ -4,6 +4,10 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -69,6 +73,83 @@ TEST(TextToDouble, ReadsTheClassicGrammarCorrectlyRounded)
     EXPECT_TRUE(std::signbit(TextToDouble("-0")));
     EXPECT_EQ(TextToDouble(nullptr), 0.0);
 }
+
+// Numbers of any length: leading zeros, hundreds of digits and more, cut
+// digits that decide a rounding. The expected values are what a correctly
+// rounding reader gives; natively the C library's strtod confirms them.
+TEST(TextToDouble, NumbersOfAnyLengthAreCorrectlyRounded)
+{
+    const std::string zeros(1000, '0');
+    // The halfway point between 1 and the next double, 1 + 2^-53, exactly.
+    const std::string half = "1.00000000000000011102230246251565404236316680908203125";
+    struct LongCase {
+        std::string text;
+        double expected;
+    };
+    const LongCase cases[] = {
+        {"1" + std::string(109999, '0') + "e-100000", kInf},  // 1e9999 in 110,000 digits
+        {"-1" + std::string(109999, '0') + "e-100000", -kInf},
+        {"0." + std::string(109999, '0') + "1e110000", 1e-0},  // 1 written the long way
+        {"0." + std::string(109999, '0') + "1e109999", 0.1},
+        {"1" + std::string(109999, '0') + "e-109998", 10.0},
+        {zeros + "1.5", 1.5},
+        {"0." + zeros + "15e1001", 1.5},
+        {"1" + zeros + "e-1000", 1.0},
+        {half, 1.0},                                             // exactly halfway: to even
+        {half + zeros + "1", 1.0000000000000002},                // a digit far out decides it
+        {half + std::string(100000, '0') + "1", 1.0000000000000002},
+        {half + std::string(100000, '0'), 1.0},
+        {"0.999999999999999944488848768742172978818416595458984375" + zeros + "1", 1.0},
+        {"0.999999999999999944488848768742172978818416595458984374" + zeros + "9", 0.9999999999999999},
+        {"4.9406564584124654e-324", 4.9406564584124654e-324},
+        {"2.4703282292062327e-324", 0.0},  // just below half the smallest subnormal
+        {"2.4703282292062328e-324", 4.9406564584124654e-324},
+        {"1e" + std::string(50, '9'), kInf},
+        {"1e-" + std::string(50, '9'), 0.0},
+        {std::string(400, '9'), kInf},
+        {"17976931348623159" + std::string(292, '0'), kInf},  // past the rounding edge of DBL_MAX
+        {"17976931348623157" + std::string(292, '0'), DBL_MAX},
+    };
+    for (const LongCase& c : cases) {
+        EXPECT_EQ(TextToDouble(c.text.c_str()), c.expected) << c.text.substr(0, 60);
+#ifndef _WIN32
+        EXPECT_EQ(std::strtod(c.text.c_str(), nullptr), c.expected) << c.text.substr(0, 60);
+#endif
+    }
+}
+
+#ifndef _WIN32
+// Digits around the rounding edges of many doubles, long and short, checked
+// against the C library's correctly rounded strtod.
+TEST(TextToDouble, AgreesWithStrtodOnManyLongNumbers)
+{
+    uint64_t state = 12345;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state >> 33;
+    };
+    char buffer[64];
+    for (int i = 0; i < 2000; ++i) {
+        // A random double and the midpoint to its neighbour, printed with
+        // enough digits to be exact, then lengthened or cut.
+        const double value = std::ldexp(static_cast<double>(next() | 1), static_cast<int>(next() % 2000) - 1100);
+        const double neighbour = std::nextafter(value, kInf);
+        std::snprintf(buffer, sizeof buffer, "%.17e", value);
+        std::string text = buffer;
+        const long double mid = (static_cast<long double>(value) + neighbour) / 2;
+        char exact[1200];
+        std::snprintf(exact, sizeof exact, "%.800Le", mid);
+        const std::string variants[] = {
+            text,
+            exact,
+            std::string(exact).substr(0, 30 + next() % 700) + std::string(next() % 3000, '0') +
+                (next() % 2 ? "1" : "0") + std::strchr(exact, 'e'),
+        };
+        for (const std::string& v : variants)
+            ASSERT_EQ(TextToDouble(v.c_str()), std::strtod(v.c_str(), nullptr)) << v;
+    }
+}
+#endif
 
 TEST(ReadReal, AlsoReadsTheNonFiniteTexts)
 {

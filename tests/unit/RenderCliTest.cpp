@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -29,7 +33,9 @@ std::string ReadAll(const std::string& path)
 
 // Runs the renderer with args (hermetic: an absent settings file unless the
 // args name one); gives the exit code, standard output and standard error.
-int Render(const std::string& args, std::string* out = nullptr, std::string* err = nullptr)
+// shell goes before the command (limits, a pipe into it).
+int Render(const std::string& args, std::string* out = nullptr, std::string* err = nullptr,
+           const std::string& shell = "")
 {
     const std::string settings =
         args.find("--settings") == std::string::npos ? " --settings cli-absent.ini" : "";
@@ -37,7 +43,7 @@ int Render(const std::string& args, std::string* out = nullptr, std::string* err
     // capture files per test.
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     const std::string outFile = "cli-" + name + ".out", errFile = "cli-" + name + ".err";
-    const std::string command = "'" + RendererPath() + "'" + settings + " " + args + " >" +
+    const std::string command = shell + "'" + RendererPath() + "'" + settings + " " + args + " >" +
                                 outFile + " 2>" + errFile;
     const int status = std::system(command.c_str());
     if (out) *out = ReadAll(outFile);
@@ -45,6 +51,20 @@ int Render(const std::string& args, std::string* out = nullptr, std::string* err
     std::remove(outFile.c_str());
     std::remove(errFile.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The 512 x 512 view image as a bitmap file.
+const size_t kImageBytes = 54 + 512 * 512 * 3;
+
+// Runs a shell command; gives its standard output.
+std::string Shell(const std::string& command)
+{
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string outFile = "cli-" + name + ".shell";
+    std::system(("{ " + command + "; } >" + outFile).c_str());
+    const std::string out = ReadAll(outFile);
+    std::remove(outFile.c_str());
+    return out;
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -116,18 +136,122 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
     EXPECT_NE(out.find("usage: halovane-render"), std::string::npos);
 }
 
-TEST(RenderCli, AnUnwritableOutputKeepsTheOldFile)
+TEST(RenderCli, AFileSizeLimitIsAnOutputFailureThatKeepsTheOldFile)
 {
     const char* path = "cli-keep.bmp";
     { std::ofstream(path, std::ios::binary) << "old"; }
-    // The new file is written beside the old one first; block that.
-    ASSERT_EQ(mkdir("cli-keep.bmp.tmp", 0755), 0);
     std::string err;
-    EXPECT_EQ(Render("--runs 0 -o cli-keep.bmp", nullptr, &err), 4);
-    EXPECT_NE(err.find(path), std::string::npos) << err;
+    EXPECT_EQ(Render("--runs 0 -o cli-keep.bmp", nullptr, &err, "ulimit -f 64; "), 4);
+    EXPECT_NE(err.find("cannot write cli-keep.bmp: File too large"), std::string::npos) << err;
     EXPECT_EQ(ReadAll(path), "old");
-    rmdir("cli-keep.bmp.tmp");
     std::remove(path);
+}
+
+// The files and folders beside the output are the user's.
+TEST(RenderCli, TheOutputFolderIsLeftAsItWas)
+{
+    std::filesystem::remove_all("cli-folder");
+    mkdir("cli-folder", 0755);
+    { std::ofstream("cli-folder/output.bmp.tmp", std::ios::binary) << "mine"; }
+    mkdir("cli-folder/folder.bmp.tmp", 0755);
+    mkdir("cli-folder/folder.bmp", 0755);
+    std::string err;
+    EXPECT_EQ(Render("--runs 0 -o cli-folder/output.bmp"), 0);
+    EXPECT_EQ(Render("--runs 0 -o cli-folder/folder.bmp", nullptr, &err), 4);
+    EXPECT_NE(err.find("cannot write cli-folder/folder.bmp: Is a directory"), std::string::npos) << err;
+    EXPECT_EQ(ReadAll("cli-folder/output.bmp.tmp"), "mine");
+    EXPECT_EQ(ReadAll("cli-folder/output.bmp").size(), kImageBytes);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("cli-folder"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    const std::vector<std::string> expected = {"folder.bmp", "folder.bmp.tmp", "output.bmp", "output.bmp.tmp"};
+    EXPECT_EQ(names, expected);
+    std::filesystem::remove_all("cli-folder");
+}
+
+TEST(RenderCli, RendersToTheSameFileAtOnceAllSucceed)
+{
+    // Six renders started together, each reporting its exit code.
+    const std::string render =
+        "'" + RendererPath() + "' --settings cli-absent.ini --runs 0 -o cli-same.bmp";
+    EXPECT_EQ(Shell("for i in 1 2 3 4 5 6; do (" + render + "; echo $?) & done; wait"),
+              "0\n0\n0\n0\n0\n0\n");
+    EXPECT_EQ(ReadAll("cli-same.bmp").size(), kImageBytes);
+    std::remove("cli-same.bmp");
+}
+
+TEST(RenderCli, DevicesPipesAndStandardOutputAreWrittenInto)
+{
+    std::string out;
+    ASSERT_EQ(Render("--runs 0 -o -", &out), 0);
+    EXPECT_EQ(out.size(), kImageBytes);
+    EXPECT_EQ(out.compare(0, 2, "BM"), 0);
+
+    // Through a pipe, named as standard output or as a FIFO: the reader gets the image.
+    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    EXPECT_EQ(Shell(render + " -o /dev/stdout | wc -c"), "786486\n");
+    ASSERT_EQ(mkfifo("cli-out.fifo", 0600), 0);
+    EXPECT_EQ(Shell(render + " -o cli-out.fifo & wc -c <cli-out.fifo; wait"), "786486\n");
+    struct stat info;
+    ASSERT_EQ(stat("cli-out.fifo", &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    std::remove("cli-out.fifo");
+
+    // A copy of the null device's node stays a device.
+    if (mknod("cli-null", S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "making a device node needs the superuser";
+    EXPECT_EQ(Render("--runs 0 -o cli-null"), 0);
+    ASSERT_EQ(stat("cli-null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    std::remove("cli-null");
+}
+
+TEST(RenderCli, SettingsComeFromPipesAndStandardInput)
+{
+    const std::string render = "'" + RendererPath() + "' --print-settings --settings ";
+    EXPECT_TRUE(Contains(Lines(Shell("printf '[HV]\\nWidth=32\\n' | " + render + "-")), "Width=32"));
+    EXPECT_TRUE(
+        Contains(Lines(Shell("printf '[HV]\\nWidth=33\\n' | " + render + "/dev/stdin")), "Width=33"));
+    // A process substitution, as bash makes it.
+    EXPECT_TRUE(Contains(Lines(Shell("bash -c \"" + render + "<(printf '[HV]\\\\nWidth=34\\\\n')\"")),
+                         "Width=34"));
+}
+
+// Endless, oversized or silent inputs end with exit code 2 and a reason.
+TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
+{
+    std::remove("cli-silent.fifo");
+    std::remove("cli-endless.fifo");
+    ASSERT_EQ(mkfifo("cli-silent.fifo", 0600), 0);
+    ASSERT_EQ(mkfifo("cli-endless.fifo", 0600), 0);
+    mkdir("cli-folder-as-settings", 0755);
+    // A writer that never stops and never reaches the size limit; it ends
+    // when the reader has gone.
+    std::system("(while printf '; more\\n'; do sleep 0.05; done >cli-endless.fifo) 2>/dev/null &");
+    struct Case {
+        const char* file;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"/dev/zero", "it is longer than 1048576 bytes"},
+        {"/dev/urandom", "it is longer than 1048576 bytes"},
+        {"cli-silent.fifo", "the input did not end within 1 s"},
+        {"cli-endless.fifo", "the input did not end within 1 s"},
+        {"cli-folder-as-settings", "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string out, err;
+        EXPECT_EQ(Render(std::string("--print-settings --settings ") + c.file, &out, &err), 2);
+        EXPECT_NE(err.find(std::string("cannot read the settings file ") + c.file + ": " + c.reason),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(out, "");
+    }
+    std::remove("cli-silent.fifo");
+    std::remove("cli-endless.fifo");
+    rmdir("cli-folder-as-settings");
 }
 
 TEST(RenderCli, SettingsArePrintedAndSavedAfterTheOverrides)
@@ -147,6 +271,27 @@ TEST(RenderCli, SettingsArePrintedAndSavedAfterTheOverrides)
     ASSERT_EQ(Render("--settings cli-saved.ini --print-settings", &out), 0);
     EXPECT_EQ(Lines(out), lines) << "the saved file reads back to the same settings";
     std::remove(path);
+}
+
+// The settings file is replaced whole, never through a link planted where an
+// older writer put its temporary file; a pipe is no settings file.
+TEST(RenderCli, SavingSettingsLeavesLinksAndPipesAlone)
+{
+    { std::ofstream("cli-victim", std::ios::binary) << "yours"; }
+    std::remove("cli-settings.ini.tmp");
+    ASSERT_EQ(symlink("cli-victim", "cli-settings.ini.tmp"), 0);
+    EXPECT_EQ(Render("--save-settings cli-settings.ini"), 0);
+    EXPECT_EQ(ReadAll("cli-victim"), "yours");
+    EXPECT_NE(ReadAll("cli-settings.ini").find("Width=2048"), std::string::npos);
+
+    ASSERT_EQ(mkfifo("cli-settings.fifo", 0600), 0);
+    std::string err;
+    EXPECT_EQ(Render("--save-settings cli-settings.fifo", nullptr, &err), 4);
+    EXPECT_NE(err.find("cli-settings.fifo: it is not a regular file"), std::string::npos) << err;
+    std::remove("cli-settings.fifo");
+    std::remove("cli-settings.ini.tmp");
+    std::remove("cli-settings.ini");
+    std::remove("cli-victim");
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // Loading and saving the twenty settings.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -338,6 +343,33 @@ TEST_F(SettingsFileTest, ASettingCanBeSetFromText)
     EXPECT_EQ(s.SampleRadius, static_cast<float>(1234567890123456789012345678901.0));
     EXPECT_FALSE(SetSettingFromText("Nope", "1"));
     EXPECT_FALSE(SetSettingFromText("", "1"));
+}
+
+// The window program reads Halovane.ini beside itself: a folder, a device or
+// a pipe of that name reads like a missing file, at once.
+TEST_F(SettingsFileTest, AnIniThatIsNotAFileGivesTheDefaults)
+{
+    char path[260];
+    ASSERT_TRUE(SettingsPath(path));
+    ASSERT_FALSE(std::filesystem::exists(path)) << "a test would overwrite " << path;
+    std::vector<std::string> kinds = {"folder"};
+#ifndef _WIN32
+    kinds.insert(kinds.end(), {"endless device", "pipe without a writer"});
+#endif
+    for (const std::string& kind : kinds) {
+        SCOPED_TRACE(kind);
+        if (kind == "folder") std::filesystem::create_directory(path);
+#ifndef _WIN32
+        if (kind == "endless device") std::filesystem::create_symlink("/dev/zero", path);
+        if (kind == "pipe without a writer") {
+            ASSERT_EQ(mkfifo(path, 0600), 0);
+        }
+#endif
+        ScrambleSettings();
+        LoadSettings();
+        EXPECT_TRUE(SameBits(CaptureSettings(), kDefaultSettings));
+        std::filesystem::remove(path);
+    }
 }
 
 TEST(SettingsPath, IsTheIniFileBesideTheExecutable)

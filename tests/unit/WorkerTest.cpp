@@ -2,6 +2,10 @@
 // restarts, stops and shutdown.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -303,6 +307,62 @@ TEST_F(WorkerTest, QuitEndsTheWorkerAndClearsItsHandle)
     worker.join();
     EXPECT_EQ(app.workerHandle.load(std::memory_order_acquire), nullptr);
     EXPECT_TRUE(titles().empty());
+}
+
+#ifdef _WIN32
+static DWORD WINAPI WorkerThreadForTest(LPVOID) { return RenderWorker(nullptr); }
+
+// A real worker thread whose handle is in AppState; its own copy lets the
+// test wait for it.
+static HANDLE StartWorkerWithHandle(HANDLE& waiter)
+{
+    HANDLE thread = CreateThread(nullptr, 0, WorkerThreadForTest, nullptr, CREATE_SUSPENDED, nullptr);
+    DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &waiter, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    app.workerHandle.store(thread);
+    ResumeThread(thread);
+    return thread;
+}
+
+static bool HandleIsOpen(HANDLE handle)
+{
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+#endif
+
+// Whichever side takes the worker's handle first owns it: the worker closes
+// a handle it took, and leaves alone one that shutdown took.
+TEST_F(WorkerTest, TheWorkerHandleIsTakenByOneSideOnly)
+{
+#ifdef _WIN32
+    HANDLE waiter = nullptr;
+    HANDLE thread = StartWorkerWithHandle(waiter);
+    app.quitRequested = true;
+    WaitForSingleObject(waiter, INFINITE);
+    CloseHandle(waiter);
+    EXPECT_EQ(app.workerHandle.load(), nullptr);
+    EXPECT_FALSE(HandleIsOpen(thread)) << "the worker closed its own handle";
+
+    app.quitRequested = false;
+    thread = StartWorkerWithHandle(waiter);
+    void* taken = app.workerHandle.exchange(nullptr);  // as shutdown does
+    app.quitRequested = true;
+    WaitForSingleObject(waiter, INFINITE);
+    CloseHandle(waiter);
+    EXPECT_EQ(taken, static_cast<void*>(thread));
+    EXPECT_TRUE(HandleIsOpen(thread)) << "a handle shutdown took is not closed by the worker";
+    CloseHandle(thread);
+#else
+    static int marker;
+    app.workerHandle.store(&marker);
+    std::thread worker(RenderWorker, nullptr);
+    void* taken = app.workerHandle.exchange(nullptr);
+    app.quitRequested = true;
+    worker.join();
+    EXPECT_EQ(taken, static_cast<void*>(&marker));
+    EXPECT_EQ(app.workerHandle.load(), nullptr);
+#endif
 }
 
 TEST_F(WorkerTest, ReplacingTheSampleArraysDuringARunIsSafe)

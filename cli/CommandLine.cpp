@@ -1,0 +1,135 @@
+// halovane-render's command line: options and their values.
+#include "cli/CommandLine.h"
+
+#include <cstring>
+
+#include "settings/RealText.h"
+
+const char* const usageText =
+    "usage: halovane-render [options]\n"
+    "  --settings FILE       read the settings from FILE, a pipe, or - for standard\n"
+    "                        input (default: Halovane.ini beside the executable;\n"
+    "                        a missing file gives the defaults)\n"
+    "  --set KEY=VALUE       override one setting after loading (repeatable)\n"
+    "  --start X,Y           start point (default: the settings' X, Y)\n"
+    "  --snap                pull the start point onto the set border\n"
+    "  --region CX,CY,W      region mode over the square centred at (CX, CY)\n"
+    "                        with side W (default: view mode, 512 x 512)\n"
+    "  --runs N              N runs chained as in continuous mode (default 1)\n"
+    "  -o, --output FILE     the bitmap written at the end (default output.bmp;\n"
+    "                        - for standard output)\n"
+    "  --print-settings      print the effective settings file lines, then exit\n"
+    "  --save-settings FILE  save the effective settings into FILE, then exit\n"
+    "  --quiet               no progress output\n"
+    "  --help                show this text\n"
+    "exit codes: 0 done, 2 bad command line or settings input, 3 out of memory,\n"
+    "            4 the output could not be written\n";
+
+// True when text is one whole real number (blanks before it, nothing after).
+static bool ReadWholeReal(const std::string& text, double& value)
+{
+    const char* end = nullptr;
+    value = TextToDouble(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0';
+}
+
+// Splits "a,b,..." into exactly count reals.
+static bool ParseReals(const char* text, double* values, size_t count)
+{
+    std::string rest = text;
+    for (size_t k = 0; k < count; ++k) {
+        const size_t comma = rest.find(',');
+        const bool last = k + 1 == count;
+        if (last != (comma == std::string::npos)) return false;
+        const std::string field = last ? rest : rest.substr(0, comma);
+        if (!ReadWholeReal(field, values[k])) return false;
+        if (!last) rest = rest.substr(comma + 1);
+    }
+    return true;
+}
+
+static bool ParseCount(const char* text, uint32_t& value)
+{
+    if (!*text) return false;
+    uint64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(*p - '0');
+        if (v > UINT32_MAX) return false;
+    }
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+static bool Fail(std::string& reason, const std::string& text)
+{
+    reason = text;
+    return false;
+}
+
+bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reason)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        const char* value = nullptr;
+        // "--name=value" as well as "--name value"
+        const size_t equals = name.find('=');
+        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = argv[i] + equals + 1;
+            name = name.substr(0, equals);
+        }
+        const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
+                                name == "--region" || name == "--runs" || name == "-o" ||
+                                name == "--output" || name == "--save-settings";
+        if (takesValue && !value) {
+            if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
+            value = argv[++i];
+        } else if (!takesValue && value) {
+            return Fail(reason, name + " takes no value");
+        }
+
+        if (name == "--settings") {
+            options.settingsFile = value;
+        } else if (name == "--set") {
+            const char* eq = std::strchr(value, '=');
+            if (!eq || eq == value) return Fail(reason, std::string("--set needs KEY=VALUE: ") + value);
+            options.sets.push_back({std::string(value, eq), std::string(eq + 1)});
+        } else if (name == "--start") {
+            double v[2];
+            if (!ParseReals(value, v, 2))
+                return Fail(reason, std::string("--start needs two numbers X,Y: ") + value);
+            options.haveStart = true;
+            options.startRe = v[0];
+            options.startIm = v[1];
+        } else if (name == "--snap") {
+            options.snap = true;
+        } else if (name == "--region") {
+            double v[3];
+            if (!ParseReals(value, v, 3))
+                return Fail(reason, std::string("--region needs three numbers CX,CY,W: ") + value);
+            options.haveRegion = true;
+            options.regionRe = v[0];
+            options.regionIm = v[1];
+            options.regionSide = v[2];
+        } else if (name == "--runs") {
+            if (!ParseCount(value, options.runs))
+                return Fail(reason, std::string("--runs needs a whole number: ") + value);
+        } else if (name == "-o" || name == "--output") {
+            if (!*value) return Fail(reason, "empty output file name");
+            options.output = value;
+        } else if (name == "--print-settings") {
+            options.printSettings = true;
+        } else if (name == "--save-settings") {
+            if (!*value) return Fail(reason, "empty settings file name");
+            options.saveSettings = value;
+        } else if (name == "--quiet") {
+            options.quiet = true;
+        } else if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else {
+            return Fail(reason, "unknown option " + name);
+        }
+    }
+    return true;
+}
+

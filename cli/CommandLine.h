@@ -1,0 +1,38 @@
+#pragma once
+// halovane-render's command line.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/Bitmap.h"
+
+enum ExitCode { exitDone = 0, exitUsage = 2, exitMemory = 3, exitOutput = 4 };
+
+extern const char* const usageText;
+
+struct Setting {
+    std::string key;
+    std::string value;
+};
+
+struct Options {
+    const char* settingsFile = nullptr;
+    std::vector<Setting> sets;
+    bool haveStart = false;
+    double startRe = 0.0;
+    double startIm = 0.0;
+    bool snap = false;
+    bool haveRegion = false;
+    double regionRe = 0.0;
+    double regionIm = 0.0;
+    double regionSide = 0.0;
+    uint32_t runs = 1;
+    const char* output = kOutputFileName;
+    bool printSettings = false;
+    const char* saveSettings = nullptr;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Reads argv into options. False with a one-line reason for a bad line.
+bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reason);
