@@ -16,6 +16,7 @@
 #include "app/AppState.h"
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
+#include "render/FastPass.h"
 #include "render/Image.h"
 #include "render/Outline.h"
 #include "render/Samples.h"
@@ -37,6 +38,10 @@ static const char* const usageText =
     "  -o, --output FILE     the bitmap written at the end (default output.bmp)\n"
     "  --print-settings      print the effective settings file lines, then exit\n"
     "  --save-settings FILE  save the effective settings into FILE, then exit\n"
+    "  --threads N           threads that share the passes (default: every\n"
+    "                        processor)\n"
+    "  --path NAME           reference (the plain passes), sse2, avx2 or best\n"
+    "                        (default); a path the processor lacks gives best\n"
     "  --quiet               no progress output\n"
     "  --help                show this text\n";
 
@@ -64,6 +69,8 @@ struct Options {
     const char* saveSettings = nullptr;
     bool quiet = false;
     bool help = false;
+    uint32_t threads = 0;  // 0: every processor
+    const char* path = "best";
 };
 
 // --- Command line ---------------------------------------------------------------
@@ -142,7 +149,8 @@ static bool ParseCommandLine(int argc, char** argv, Options& options, std::strin
         }
         const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
                                 name == "--region" || name == "--runs" || name == "-o" ||
-                                name == "--output" || name == "--save-settings";
+                                name == "--output" || name == "--save-settings" ||
+                                name == "--threads" || name == "--path";
         if (takesValue && !value) {
             if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
             value = argv[++i];
@@ -184,6 +192,14 @@ static bool ParseCommandLine(int argc, char** argv, Options& options, std::strin
         } else if (name == "--save-settings") {
             if (!*value) return Fail(reason, "empty settings file name");
             options.saveSettings = value;
+        } else if (name == "--threads") {
+            if (!ParseCount(value, options.threads) || options.threads == 0 || options.threads > 256)
+                return Fail(reason, std::string("--threads needs a count from 1 to 256: ") + value);
+        } else if (name == "--path") {
+            RenderPath path;
+            if (std::strcmp(value, "best") != 0 && !RenderPathFromName(value, path))
+                return Fail(reason, std::string("--path needs reference, sse2, avx2 or best: ") + value);
+            options.path = value;
         } else if (name == "--quiet") {
             options.quiet = true;
         } else if (name == "--help" || name == "-h") {
@@ -344,6 +360,11 @@ int main(int argc, char** argv)
         }
         return exitDone;
     }
+
+    RenderPath path = BestRenderPath();
+    RenderPathFromName(options.path, path);
+    SetRenderPath(path);
+    SetRenderThreads(static_cast<int32_t>(options.threads));
 
     if (!AllocateImages()) return exitMemory;
     ClearImages();

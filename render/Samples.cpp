@@ -7,6 +7,8 @@
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Distance.h"
+#include "render/FastPass.h"
+#include "render/FastSeed.h"
 #include "render/Image.h"
 #include "render/Worker.h"
 
@@ -85,6 +87,10 @@ int32_t NextRandom()
 
 void ResetRandom() { randomState = 1; }
 
+uint32_t RandomState() { return randomState; }
+
+void SetRandomState(uint32_t state) { randomState = state; }
+
 // u = 1 - 2r/32767, uniform over [-1, 1]; the reciprocal is stored.
 static double UnitFromDraw(int32_t r)
 {
@@ -111,6 +117,10 @@ void SeedSamples()
     SetStatusTitle("stopped");
     app.running = true;
     SetStatusTitle("initializing");
+    if (CurrentRenderPath() != renderPathReference) {
+        if (SeedPositionsFast() && app.running) SetStatusTitle("plotting...");
+        return;
+    }
     for (int32_t i = 0;; ++i) {
         {
             // One sample per hold, so the window thread can replace the

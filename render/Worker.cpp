@@ -5,6 +5,8 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "render/FastPass.h"
+#include "render/HelperThreads.h"
 #include "render/Image.h"
 #include "render/Samples.h"
 
@@ -85,7 +87,7 @@ static void RunOnePass()
 {
     std::lock_guard<std::mutex> hold(app.arraysLock);
     if (app.regionMode)
-        RegionPass();
+        RegionPassOnPath();
     else
         ViewPass();
     passCount = passCount + 1u;
@@ -131,7 +133,8 @@ uint32_t RenderWorker(void*)
         }
     }
     // Shutdown waits for the cleared handle before it releases the blocks,
-    // so clearing it is the last thing done here.
+    // so the helpers end first and clearing it is the last thing done here.
+    StopHelpers();
     CloseThreadHandle(app.workerHandle.load(std::memory_order_acquire));
     app.workerHandle.store(nullptr, std::memory_order_release);
     return 0;
