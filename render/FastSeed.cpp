@@ -144,31 +144,93 @@ static PlanePoint DrawPosition(const Jitter& j)
     return z;
 }
 
-// --- Shared snaps -----------------------------------------------------------------
+// --- Snaps in batches ---------------------------------------------------------------
+
+void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
+
+static void EstimateBatchScalar(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+{
+    for (int32_t k = 0; k < count; ++k) results[k] = DistanceEstimateFast(points[k], iterations);
+}
+
+typedef void (*EstimateBatchFunction)(const PlanePoint*, double*, int32_t, int32_t);
+
+static EstimateBatchFunction BatchFunction()
+{
+    return CurrentRenderPath() == renderPathAvx2 && RenderPathAvailable(renderPathAvx2) ? EstimateBatchAvx2
+                                                                                        : EstimateBatchScalar;
+}
+
+// Snaps points[0 .. count - 1] as SnapToBorderFast snaps each one, the walks
+// side by side: each round estimates every walk still going at once.
+static void SnapBatch(PlanePoint* p, int32_t count)
+{
+    const EstimateBatchFunction estimate = BatchFunction();
+    const int32_t iterations = app.settings.Iterations;
+    const float borderDistance = app.settings.BorderDistance;
+    std::vector<double> e(count), b(count), current(count), values(count);
+    std::vector<PlanePoint> probes(count);
+    std::vector<float> direction(count);
+    std::vector<int32_t> walking, still;
+    estimate(p, e.data(), count, iterations);
+    for (int32_t k = 0; k < count; ++k) {
+        probes[k] = p[k];
+        probes[k].im = static_cast<float>(p[k].im + e[k] / 2.0);
+    }
+    estimate(probes.data(), b.data(), count, iterations);
+    for (int32_t k = 0; k < count; ++k) {
+        const float a = static_cast<float>(e[k]);
+        const float s = a < 0.0f ? -1.0f : 1.0f;
+        direction[k] = b[k] > a ? -s : s;
+        // The walk's first step is the estimate at the unmoved point.
+        current[k] = e[k];
+        if (std::fabs(a) > borderDistance) walking.push_back(k);
+    }
+    for (int32_t n = 1; n <= 256 && !walking.empty(); ++n) {
+        still.clear();
+        for (int32_t k : walking) {
+            const double step = current[k] * direction[k];
+            p[k].im = static_cast<float>(p[k].im + step);
+            if (std::fabs(step) > borderDistance) still.push_back(k);
+        }
+        walking.swap(still);
+        if (n == 256 || walking.empty()) break;
+        const int32_t m = static_cast<int32_t>(walking.size());
+        for (int32_t j = 0; j < m; ++j) probes[j] = p[walking[j]];
+        estimate(probes.data(), values.data(), m, iterations);
+        for (int32_t j = 0; j < m; ++j) current[walking[j]] = values[j];
+    }
+}
+
+// Walks per part: enough to keep the vector lanes busy.
+constexpr int32_t kSnapGroup = 16;
 
 struct SnapJob {
     PlanePoint* points;
+    int32_t count;
     uint8_t* done;  // null: snap regardless of a stop
 };
 
 static void SnapPart(void* context, int32_t part)
 {
     const SnapJob& job = *static_cast<const SnapJob*>(context);
-    if (job.done) {
+    const int32_t begin = part * kSnapGroup;
+    int32_t n = std::min(kSnapGroup, job.count - begin);
+    if (job.done && !app.running) {
         // A stop skips every snap not yet begun but the first: a seeding
         // always seeds the sample it is at when the stop comes.
-        if (part > 0 && !app.running) return;
-        SnapToBorderFast(job.points[part]);
-        job.done[part] = 1;
-    } else {
-        SnapToBorderFast(job.points[part]);
+        if (part > 0) return;
+        n = 1;
     }
+    SnapBatch(job.points + begin, n);
+    if (job.done) std::fill(job.done + begin, job.done + begin + n, 1);
 }
 
 static void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, int32_t threads)
 {
-    SnapJob job = {points, done};
-    RunParts(SnapPart, &job, count, std::min(threads, count) - 1);
+    SnapJob job = {points, count, done};
+    const int32_t parts = (count + kSnapGroup - 1) / kSnapGroup;
+    RunParts(SnapPart, &job, parts, std::min(threads, parts) - 1);
 }
 
 // --- Reseeding and seeding --------------------------------------------------------

@@ -88,6 +88,8 @@ void StepBlockAvx2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, i
     for (; i < end; ++i) StepOneSample(k, z, c, i, out);
 }
 
+#elif defined(__i386__) || defined(__x86_64__)
+#error "this file must be built with -mavx2"
 #else
 
 void StepBlockAvx2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
