@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "render/RenderPath.h"
 #include "settings/RealText.h"
 
 const char* const usageText =
@@ -20,6 +21,10 @@ const char* const usageText =
     "                        - for standard output)\n"
     "  --print-settings      print the effective settings file lines, then exit\n"
     "  --save-settings FILE  save the effective settings into FILE, then exit\n"
+    "  --threads N           threads that share the passes (default: every\n"
+    "                        processor)\n"
+    "  --path NAME           reference (the plain passes), sse2, avx2 or best\n"
+    "                        (default); a path the processor lacks gives best\n"
     "  --quiet               no progress output\n"
     "  --help                show this text\n"
     "exit codes: 0 done, 2 bad command line or settings input, 3 out of memory,\n"
@@ -80,7 +85,8 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
         }
         const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
                                 name == "--region" || name == "--runs" || name == "-o" ||
-                                name == "--output" || name == "--save-settings";
+                                name == "--output" || name == "--save-settings" ||
+                                name == "--threads" || name == "--path";
         if (takesValue && !value) {
             if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
             value = argv[++i];
@@ -122,6 +128,14 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
         } else if (name == "--save-settings") {
             if (!*value) return Fail(reason, "empty settings file name");
             options.saveSettings = value;
+        } else if (name == "--threads") {
+            if (!ParseCount(value, options.threads) || options.threads == 0 || options.threads > 256)
+                return Fail(reason, std::string("--threads needs a count from 1 to 256: ") + value);
+        } else if (name == "--path") {
+            RenderPath path;
+            if (std::strcmp(value, "best") != 0 && !RenderPathFromName(value, path))
+                return Fail(reason, std::string("--path needs reference, sse2, avx2 or best: ") + value);
+            options.path = value;
         } else if (name == "--quiet") {
             options.quiet = true;
         } else if (name == "--help" || name == "-h") {

@@ -30,6 +30,8 @@ struct Options {
     const char* output = kOutputFileName;
     bool printSettings = false;
     const char* saveSettings = nullptr;
+    uint32_t threads = 0;  // 0: every processor
+    const char* path = "best";
     bool quiet = false;
     bool help = false;
 };

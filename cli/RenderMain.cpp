@@ -21,6 +21,7 @@
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
+#include "render/RenderPath.h"
 #include "render/Image.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
@@ -190,6 +191,11 @@ int main(int argc, char** argv)
         }
         return exitDone;
     }
+
+    RenderPath path = BestRenderPath();
+    RenderPathFromName(options.path, path);
+    SetRenderPath(path);
+    SetRenderThreads(static_cast<int32_t>(options.threads));
 
     if (!AllocBlocks()) return exitMemory;
     ClearImages();

@@ -84,6 +84,10 @@ int32_t NextRandom()
 
 void ResetRandom() { randomState = 1; }
 
+uint32_t RandomState() { return randomState; }
+
+void SetRandomState(uint32_t state) { randomState = state; }
+
 // u = 1 - 2r/32767, uniform over [-1, 1]. Multiplied by the stored
 // reciprocal, not divided by 32767: the two differ in the last bit for some
 // draws, and every seeded position depends on it.

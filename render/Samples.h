@@ -15,6 +15,9 @@ void ReleaseSamples();
 // value = (state >> 16) & 0x7FFF. One state per thread, starting at 1.
 int32_t NextRandom();
 void ResetRandom();  // back to state 1 on the calling thread (tests, renderer)
+// The calling thread's generator state, to compare or to step back to.
+uint32_t RandomState();
+void SetRandomState(uint32_t state);
 
 // Moves the start point (X, Y) by (DriftX, DriftY), each sum rounded to
 // float: Go and every chained continuous run.

@@ -6,6 +6,9 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "render/FastPass.h"
+#include "render/FastSeed.h"
+#include "render/HelperThreads.h"
 #include "render/Image.h"
 #include "render/Samples.h"
 
@@ -79,6 +82,19 @@ void ViewPass()
     }
 }
 
+void RegionPassOnPath()
+{
+    if (CurrentRenderPath() == renderPathReference)
+        RegionPass();
+    else
+        FastRegionPass();
+}
+
+bool SeedSamplesOnPath()
+{
+    return CurrentRenderPath() == renderPathReference ? SeedSamples() : SeedPositionsFast();
+}
+
 static Relaxed<uint32_t> passCount;
 
 uint32_t WorkerPassCount() { return passCount; }
@@ -87,7 +103,7 @@ static void RunOnePass()
 {
     std::lock_guard<std::mutex> hold(app.blocksLock);
     if (app.regionMode)
-        RegionPass();
+        RegionPassOnPath();
     else
         ViewPass();
     passCount = passCount + 1u;
@@ -102,7 +118,7 @@ static void BeginRun()
     PostWindowTitle("stopped");
     app.running = true;
     PostWindowTitle("initializing");
-    if (SeedSamples()) PostWindowTitle("plotting...");
+    if (SeedSamplesOnPath() && app.running) PostWindowTitle("plotting...");
 }
 
 // A run has done its Iterations + 2 passes: chain the next continuous run,
@@ -144,8 +160,10 @@ uint32_t RenderWorker(void*)
         }
     }
     // Shutdown waits for the cleared handle before it releases the blocks,
-    // so taking it is the last access to AppState. Whichever side takes the
-    // handle closes it: a handle the window thread took has been terminated.
+    // so the helpers end first and taking the handle is the last access to
+    // AppState. Whichever side takes the handle closes it: a handle the
+    // window thread took has been terminated.
+    StopHelpers();
     CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;
 }

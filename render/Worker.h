@@ -18,6 +18,11 @@ void SetRunEndListener(void (*listener)());
 // Passes the worker has performed since the process started, wrapping at
 // 2^32; for progress displays.
 uint32_t WorkerPassCount();
-// One pass over the samples; the caller holds blocksLock.
+// One pass over the samples; the caller holds blocksLock. RegionPass and
+// ViewPass are the plain passes (the reference); RegionPassOnPath takes the
+// chosen render path.
 void RegionPass();
 void ViewPass();
+void RegionPassOnPath();
+// Seeds a run on the chosen render path; false when a stop came first.
+bool SeedSamplesOnPath();

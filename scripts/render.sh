@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
 bash "$here/scripts/build.sh"
 
-echo "render: drawing the default scene (about a minute)"
+echo "render: drawing the default scene (seconds on every core)"
 "$here/build/native/cli/halovane-render" --settings "$here/scripts/scene.ini" \
     --start -0.75,0.1 --snap --region -0.4,0,2.4 -o output.bmp "$@"
 out=output.bmp

@@ -1,0 +1,280 @@
+#include "render/FastPass.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/AppState.h"
+#include "render/FastSeed.h"
+#include "render/FastStep.h"
+#include "render/HelperThreads.h"
+#include "render/RenderPath.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// --- Splats -----------------------------------------------------------------------
+
+// Flags in the high bits of a binned entry's sample index. Sample counts stay
+// below 2^28 (8 bytes per sample within INT32_MAX).
+constexpr uint32_t kSkipRowBelow = 1u << 31;  // row - 1 belongs to another band
+constexpr uint32_t kSkipRowAbove = 1u << 30;  // row + 1 belongs to another band
+constexpr uint32_t kQuarterOnly = 1u << 29;   // just the quarter colour at offset
+constexpr uint32_t kSampleBits = (1u << 29) - 1;
+
+struct SplatEntry {
+    uint32_t offset;
+    uint32_t sample;  // with the flags above
+};
+
+// Colour in the low three bytes, blue first, as the pixels hold it.
+static uint32_t PackColour(Colour3 c)
+{
+    return static_cast<uint32_t>(c.blue) | static_cast<uint32_t>(c.green) << 8 |
+           static_cast<uint32_t>(c.red) << 16;
+}
+
+// Saturating byte adds; the added bytes are never negative, so the order of
+// the adds into a pixel does not change its final value.
+#if defined(__SSE2__)
+static inline void AddBytes8(uint8_t* p, uint64_t add)
+{
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&add));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_adds_epu8(v, a));
+}
+
+static inline void AddBytes4(uint8_t* p, uint32_t add)
+{
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    v = _mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(v), _mm_cvtsi32_si128(static_cast<int32_t>(add))));
+    std::memcpy(p, &v, 4);
+}
+
+static inline void Prefetch(const uint8_t* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
+#else
+static inline void AddBytesN(uint8_t* p, uint64_t add, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const unsigned sum = p[i] + static_cast<unsigned>((add >> (8 * i)) & 0xFF);
+        p[i] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
+    }
+}
+static inline void AddBytes8(uint8_t* p, uint64_t add) { AddBytesN(p, add, 8); }
+static inline void AddBytes4(uint8_t* p, uint32_t add) { AddBytesN(p, add, 4); }
+static inline void Prefetch(const uint8_t*) {}
+#endif
+
+static inline void AddByte(uint8_t* p, uint32_t add)
+{
+    const uint32_t sum = *p + add;
+    *p = static_cast<uint8_t>(sum > 255 ? 255 : sum);
+}
+
+// The centre row: left neighbour, centre and right neighbour in one 8-byte
+// and one 1-byte add. The rows below and above: a 4-byte add whose fourth
+// byte (the next pixel's blue, always inside the row) gets 0.
+static inline void SplatCentreRow(uint8_t* centre, uint32_t colour, uint32_t quarter)
+{
+    const uint64_t row = static_cast<uint64_t>(quarter) | static_cast<uint64_t>(colour) << 24 |
+                         static_cast<uint64_t>(quarter) << 48;
+    AddBytes8(centre - 3, row);
+    AddByte(centre + 5, quarter >> 16);
+}
+
+static inline uint32_t QuarterOf(uint32_t colour) { return (colour >> 2) & 0x3F3F3Fu; }
+
+constexpr int32_t kPrefetchAhead = 8;
+
+// The splats of one stepped block, on a single thread.
+static void SplatBlock(uint8_t* pixels, uint32_t rowBytes, const Colour3* colours, const StepOutput& out)
+{
+    const int32_t n = out.count;
+    for (int32_t j = 0; j < n; ++j) {
+        if (j + kPrefetchAhead < n) {
+            const uint8_t* ahead = pixels + out.offsets[j + kPrefetchAhead];
+            Prefetch(ahead - rowBytes);
+            Prefetch(ahead - 3);
+            Prefetch(ahead + rowBytes);
+        }
+        uint8_t* centre = pixels + out.offsets[j];
+        const uint32_t colour = PackColour(colours[out.samples[j]]);
+        const uint32_t quarter = QuarterOf(colour);
+        SplatCentreRow(centre, colour, quarter);
+        AddBytes4(centre - rowBytes, quarter);
+        AddBytes4(centre + rowBytes, quarter);
+    }
+}
+
+// The binned splats of one row band.
+static void SplatEntries(uint8_t* pixels, uint32_t rowBytes, const Colour3* colours,
+                         const SplatEntry* entries, size_t n)
+{
+    for (size_t j = 0; j < n; ++j) {
+        if (j + kPrefetchAhead < n) {
+            const uint8_t* ahead = pixels + entries[j + kPrefetchAhead].offset;
+            Prefetch(ahead - rowBytes);
+            Prefetch(ahead - 3);
+            Prefetch(ahead + rowBytes);
+        }
+        const SplatEntry e = entries[j];
+        uint8_t* centre = pixels + e.offset;
+        const uint32_t colour = PackColour(colours[e.sample & kSampleBits]);
+        const uint32_t quarter = QuarterOf(colour);
+        if (e.sample & kQuarterOnly) {
+            AddBytes4(centre, quarter);
+            continue;
+        }
+        SplatCentreRow(centre, colour, quarter);
+        if (!(e.sample & kSkipRowBelow)) AddBytes4(centre - rowBytes, quarter);
+        if (!(e.sample & kSkipRowAbove)) AddBytes4(centre + rowBytes, quarter);
+    }
+}
+
+// --- The pass ---------------------------------------------------------------------
+
+// Below this many samples a pass is too short to share out.
+constexpr int32_t kShareFrom = 8192;
+constexpr int32_t kMaxParts = 64;
+
+struct ChunkWork {
+    StepOutput out;
+    std::vector<SplatEntry> bins[kMaxParts];  // by row band of the target
+    std::vector<int32_t> reseeds;             // in sample order
+};
+
+struct PassContext {
+    StepConstants k;
+    StepBlockFunction step;
+    SampleSet* samples;
+    uint8_t* pixels;
+    int32_t parts;  // chunks of samples, and row bands
+};
+
+// Kept between passes so their capacity is reused; only the worker runs passes.
+static std::vector<ChunkWork*> chunkWork;
+static std::vector<int32_t> bandStart;    // first row of each band, then the height
+static std::vector<uint8_t> bandOfRow;    // band of each row
+static std::vector<int32_t> passReseeds;  // all of a pass's reseeds, in sample order
+
+static void PrepareParts(int32_t parts, int32_t height)
+{
+    while (static_cast<int32_t>(chunkWork.size()) < parts) chunkWork.push_back(new ChunkWork());
+    if (static_cast<int32_t>(bandStart.size()) == parts + 1 && bandStart[parts] == height) return;
+    bandStart.assign(parts + 1, 0);
+    for (int32_t b = 0; b <= parts; ++b)
+        bandStart[b] = static_cast<int32_t>(static_cast<int64_t>(height) * b / parts);
+    bandOfRow.assign(static_cast<size_t>(height), 0);
+    for (int32_t b = 0; b < parts; ++b)
+        for (int32_t row = bandStart[b]; row < bandStart[b + 1]; ++row) bandOfRow[row] = static_cast<uint8_t>(b);
+}
+
+// Sorts a stepped block's splats into the bands that own their rows; a row
+// of a splat that lies in another band goes there as a quarter-only entry.
+static void BinBlock(const StepOutput& out, ChunkWork& work, uint32_t rowBytes)
+{
+    for (int32_t j = 0; j < out.count; ++j) {
+        const int32_t row = out.rows[j];
+        const uint32_t offset = out.offsets[j];
+        const uint32_t sample = static_cast<uint32_t>(out.samples[j]);
+        const int32_t band = bandOfRow[row];
+        uint32_t flags = 0;
+        const int32_t below = bandOfRow[row - 1];
+        const int32_t above = bandOfRow[row + 1];
+        if (below != band) {
+            flags |= kSkipRowBelow;
+            work.bins[below].push_back({offset - rowBytes, sample | kQuarterOnly});
+        }
+        if (above != band) {
+            flags |= kSkipRowAbove;
+            work.bins[above].push_back({offset + rowBytes, sample | kQuarterOnly});
+        }
+        work.bins[band].push_back({offset, sample | flags});
+    }
+}
+
+static void ChunkRange(int32_t count, int32_t parts, int32_t part, int32_t& begin, int32_t& end)
+{
+    begin = static_cast<int32_t>(static_cast<int64_t>(count) * part / parts);
+    end = static_cast<int32_t>(static_cast<int64_t>(count) * (part + 1) / parts);
+}
+
+static void StepChunk(void* context, int32_t part)
+{
+    const PassContext& pc = *static_cast<const PassContext*>(context);
+    ChunkWork& work = *chunkWork[part];
+    for (int32_t b = 0; b < pc.parts; ++b) work.bins[b].clear();
+    work.reseeds.clear();
+    int32_t begin, end;
+    ChunkRange(pc.samples->count, pc.parts, part, begin, end);
+    for (int32_t block = begin; block < end; block += kStepBlock) {
+        const int32_t blockEnd = std::min(end, block + kStepBlock);
+        pc.step(pc.k, pc.samples->z, pc.samples->c, block, blockEnd, work.out);
+        if (pc.pixels) BinBlock(work.out, work, pc.k.rowBytes);
+        work.reseeds.insert(work.reseeds.end(), work.out.reseeds, work.out.reseeds + work.out.reseedCount);
+    }
+}
+
+static void SplatBand(void* context, int32_t band)
+{
+    const PassContext& pc = *static_cast<const PassContext*>(context);
+    for (int32_t part = 0; part < pc.parts; ++part) {
+        const std::vector<SplatEntry>& bin = chunkWork[part]->bins[band];
+        SplatEntries(pc.pixels, pc.k.rowBytes, pc.samples->colour, bin.data(), bin.size());
+    }
+}
+
+static StepBlockFunction StepFunction(RenderPath path)
+{
+    return path == renderPathAvx2 && RenderPathAvailable(renderPathAvx2) ? StepBlockAvx2 : StepBlockSse2;
+}
+
+void FastRegionPass()
+{
+    SampleSet& s = app.samples;
+    if (s.count <= 0) return;
+    const RgbImage& image = app.outputImage;
+    PassContext pc;
+    pc.k.centerRe = app.regionCenterRe;
+    pc.k.centerIm = app.regionCenterIm;
+    pc.k.reciprocal = app.regionReciprocal;
+    pc.k.width = image.width;
+    pc.k.height = image.height;
+    pc.k.widthPixels = image.width;
+    pc.k.heightPixels = image.height;
+    pc.k.rowBytes = static_cast<uint32_t>(image.width) * 3u;
+    pc.k.maxBailout = app.settings.MaxBailout;
+    pc.k.minBailout = app.settings.MinBailout;
+    pc.k.checkBailout = app.settings.CheckBailout;
+    pc.step = StepFunction(CurrentRenderPath());
+    pc.samples = &s;
+    // Too small an image for any splat: step only.
+    pc.pixels = image.width >= 3 && image.height >= 3 ? image.pixels : nullptr;
+    const int32_t threads = std::min(RenderThreads(), kMaxParts);
+    pc.parts = threads > 1 && s.count >= kShareFrom && (!pc.pixels || image.height >= threads) ? threads : 1;
+
+    passReseeds.clear();
+    if (pc.parts == 1) {
+        PrepareParts(1, image.height);
+        StepOutput& out = chunkWork[0]->out;
+        for (int32_t block = 0; block < s.count; block += kStepBlock) {
+            pc.step(pc.k, s.z, s.c, block, std::min(s.count, block + kStepBlock), out);
+            if (pc.pixels) SplatBlock(pc.pixels, pc.k.rowBytes, s.colour, out);
+            passReseeds.insert(passReseeds.end(), out.reseeds, out.reseeds + out.reseedCount);
+        }
+    } else {
+        PrepareParts(pc.parts, image.height);
+        RunParts(StepChunk, &pc, pc.parts, pc.parts - 1);
+        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, pc.parts - 1);
+        for (int32_t part = 0; part < pc.parts; ++part) {
+            const std::vector<int32_t>& r = chunkWork[part]->reseeds;
+            passReseeds.insert(passReseeds.end(), r.begin(), r.end());
+        }
+    }
+    // A reseeded sample is first plotted in the next pass, so reseeding after
+    // the steps, in sample order, draws and places exactly as the plain pass.
+    if (!passReseeds.empty())
+        ReseedSamples(s, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), threads);
+}

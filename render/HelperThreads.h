@@ -1,0 +1,16 @@
+#pragma once
+// Helper threads that share out the parts of one job with the calling
+// thread (the render worker). Only the worker calls these.
+#include <cstdint>
+
+// Logical processors the machine reports (at least 1).
+int32_t ProcessorCount();
+
+// Runs work(context, part) for part = 0 .. parts - 1, on the caller and on
+// up to helpers helper threads, and returns when every part is done. The
+// helpers are started on first use and kept between jobs.
+void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
+              int32_t helpers);
+
+// Ends and joins every helper; the next job starts them again.
+void StopHelpers();

@@ -1,0 +1,237 @@
+// The fast passes and seedings against the plain ones: every scene run
+// through the reference path and through every vector path and thread count
+// must give the same image, sample arrays and generator state, byte for byte.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Fixture.h"
+#include "render/Distance.h"
+#include "render/FastPass.h"
+#include "render/FastSeed.h"
+#include "render/HelperThreads.h"
+#include "render/Outline.h"
+#include "render/Samples.h"
+#include "render/Worker.h"
+
+namespace {
+
+struct Scene {
+    const char* name;
+    int32_t width, height;  // output image
+    int32_t samplePoints, iterations;
+    bool julia, borderOnly, checkBailout;
+    float x, y, radius;
+    float maxBailout, minBailout;
+    float regionRe, regionIm, regionWidth;
+    int32_t runs;  // chained as continuous runs, drifting by (0.01, -0.005)
+    int32_t passes;
+};
+
+// Sample counts from 9000 up are shared among helper threads.
+const Scene scenes[] = {
+    {"region", 256, 256, 9000, 60, false, false, true, -0.75f, 0.1f, 0.05f, 4.0f, 0.00001f,
+     -0.75f, 0.1f, 0.5f, 1, 62},
+    {"julia", 300, 200, 9001, 40, true, false, true, -0.75f, 0.1f, 0.3f, 4.0f, 0.00001f, 0.0f,
+     0.0f, 3.0f, 1, 42},
+    {"border only", 256, 256, 2000, 30, false, true, true, -0.75f, 0.1f, 0.3f, 4.0f, 0.00001f,
+     -0.4f, 0.0f, 2.4f, 1, 12},
+    {"border only julia", 128, 128, 700, 80, true, true, true, -0.75f, 0.1f, 0.3f, 4.0f,
+     0.00001f, -0.4f, 0.0f, 2.4f, 1, 30},
+    // Low MaxBailout and high MinBailout: many escapes and convergences.
+    {"bailout hits", 256, 256, 9002, 50, false, false, true, -0.1f, 0.6f, 0.2f, 0.5f, 0.001f,
+     -0.1f, 0.6f, 1.0f, 1, 52},
+    // Fewer samples than are shared, but the snaps of a pass's reseeds are.
+    {"bailout hits border", 200, 300, 600, 30, false, true, true, -0.1f, 0.6f, 0.2f, 0.5f,
+     0.001f, -0.1f, 0.6f, 1.0f, 1, 8},
+    // Odd sizes and rows that are not whole words; the region partly off the orbits.
+    {"odd size", 1023, 777, 9007, 30, false, false, true, 0.3f, 0.5f, 0.4f, 4.0f, 0.00001f,
+     0.9f, 0.9f, 2.0f, 1, 32},
+    // Escaping orbits run to infinity and NaN: the mapping rejects them.
+    {"no bailout", 257, 255, 9009, 200, false, false, false, 0.2f, 0.6f, 0.3f, 4.0f, 0.00001f,
+     0.2f, 0.6f, 0.5f, 1, 202},
+    {"continuous drift", 256, 256, 9004, 30, false, false, true, -0.75f, 0.1f, 0.1f, 4.0f,
+     0.00001f, -0.75f, 0.1f, 0.6f, 3, 32},
+    {"tiny image", 3, 3, 9000, 20, false, false, true, 0.0f, 0.0f, 0.01f, 4.0f, 0.00001f, 0.0f,
+     0.0f, 0.01f, 1, 22},
+    {"image too small to splat", 2, 5, 101, 20, false, false, true, 0.0f, 0.0f, 0.5f, 4.0f,
+     0.00001f, 0.0f, 0.0f, 2.0f, 1, 22},
+    {"few samples", 64, 64, 5, 50, false, false, true, -0.75f, 0.1f, 0.05f, 4.0f, 0.00001f,
+     -0.75f, 0.1f, 0.5f, 1, 52},
+    {"no samples", 64, 64, 0, 5, false, false, true, -0.75f, 0.1f, 0.05f, 4.0f, 0.00001f,
+     -0.75f, 0.1f, 0.5f, 1, 7},
+};
+
+struct Result {
+    std::vector<uint8_t> pixels;
+    std::vector<PlanePoint> z, c;
+    uint32_t randomState;
+};
+
+class FastPathTest : public RenderEngineTest {
+protected:
+    void TearDown() override
+    {
+        SetRenderPath(BestRenderPath());
+        SetRenderThreads(0);
+        StopHelpers();
+        RenderEngineTest::TearDown();
+    }
+
+    static void Apply(const Scene& scene)
+    {
+        Settings& s = app.settings;
+        s.Width = scene.width;
+        s.Height = scene.height;
+        s.SamplePoints = scene.samplePoints;
+        s.Iterations = scene.iterations;
+        s.Julia = scene.julia;
+        s.BorderOnly = scene.borderOnly;
+        s.CheckBailout = scene.checkBailout;
+        s.X = scene.x;
+        s.Y = scene.y;
+        s.SampleRadius = scene.radius;
+        s.MaxBailout = scene.maxBailout;
+        s.MinBailout = scene.minBailout;
+        app.regionCenterRe = scene.regionRe;
+        app.regionCenterIm = scene.regionIm;
+        app.regionWidth = scene.regionWidth;
+        app.regionReciprocal = static_cast<float>(1.0 / scene.regionWidth);
+    }
+
+    static Result Render(const Scene& scene, RenderPath path, int32_t threads)
+    {
+        SetRenderPath(path);
+        SetRenderThreads(threads);
+        Apply(scene);
+        app.running = false;
+        EXPECT_TRUE(AllocOutputImage());
+        // Seeding goes on while a run is in progress.
+        app.running = true;
+        EXPECT_TRUE(AllocSamples());
+        ClearImages();
+        ResetRandom();
+        for (int32_t run = 0; run < scene.runs; ++run) {
+            if (run > 0) {
+                app.settings.X = app.settings.X + 0.01f;
+                app.settings.Y = app.settings.Y - 0.005f;
+            }
+            SeedSamplesOnPath();
+            for (int32_t pass = 0; pass < scene.passes; ++pass) {
+                std::lock_guard<std::mutex> hold(app.blocksLock);
+                RegionPassOnPath();
+            }
+        }
+        app.running = false;
+        Result r;
+        const RgbImage& out = app.outputImage;
+        r.pixels.assign(out.pixels, out.pixels + static_cast<size_t>(out.width) * out.height * 3);
+        r.z.assign(app.samples.z, app.samples.z + app.samples.count);
+        r.c.assign(app.samples.c, app.samples.c + app.samples.count);
+        r.randomState = RandomState();
+        return r;
+    }
+};
+
+bool SameBytes(const std::vector<PlanePoint>& a, const std::vector<PlanePoint>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(PlanePoint)) == 0;
+}
+
+}  // namespace
+
+TEST_F(FastPathTest, EveryPathAndThreadCountGivesTheReferenceBytes)
+{
+    std::string tested;
+    for (int32_t p = renderPathSse2; p < renderPathCount; ++p)
+        if (RenderPathAvailable(static_cast<RenderPath>(p))) tested += std::string(" ") + RenderPathName(static_cast<RenderPath>(p));
+    std::printf("vector paths compared with the reference:%s\n", tested.c_str());
+    for (const Scene& scene : scenes) {
+        const Result reference = Render(scene, renderPathReference, 1);
+        size_t lit = 0;
+        for (uint8_t b : reference.pixels) lit += b != 0;
+        for (int32_t p = renderPathSse2; p < renderPathCount; ++p) {
+            const RenderPath path = static_cast<RenderPath>(p);
+            if (!RenderPathAvailable(path)) continue;
+            for (int32_t threads : {1, 2, 3, 5}) {
+                const Result fast = Render(scene, path, threads);
+                const std::string what = std::string(scene.name) + ", " + RenderPathName(path) + ", " +
+                                         std::to_string(threads) + " threads";
+                EXPECT_TRUE(fast.pixels == reference.pixels) << what << ": image";
+                EXPECT_TRUE(SameBytes(fast.z, reference.z)) << what << ": positions";
+                EXPECT_TRUE(SameBytes(fast.c, reference.c)) << what << ": constants";
+                EXPECT_EQ(fast.randomState, reference.randomState) << what << ": generator";
+            }
+        }
+        if (scene.width >= 64 && scene.samplePoints >= 700) {
+            EXPECT_GT(lit, 100u) << scene.name << " drew orbits";
+        }
+    }
+}
+
+TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
+{
+    const PlanePoint points[] = {
+        {2.0f, 0.0f},    {1.0f, 0.0f},      {0.0f, 0.0f},   {-0.1f, 0.0f},  {-0.1f, 0.3f},
+        {-1.0f, 0.0f},   {-0.75f, 0.2f},    {-0.75f, 0.1f}, {0.25f, 0.0f},  {-1.3f, 0.05f},
+        {0.3f, 0.5f},    {-0.12f, 0.75f},   {0.5f, 0.0f},   {-2.0f, 0.0f},  {-0.5f, 0.55f},
+        {std::numeric_limits<float>::infinity(), 0.0f},
+    };
+    for (int32_t iterations : {0, 1, 50, 5000, 10000}) {
+        app.settings.Iterations = iterations;
+        for (const PlanePoint& p : points) {
+            const double plain = DistanceEstimate(p);
+            const double fast = DistanceEstimateFast(p, iterations);
+            EXPECT_EQ(std::memcmp(&plain, &fast, sizeof plain), 0)
+                << p.re << "," << p.im << " at " << iterations << ": " << plain << " vs " << fast;
+            PlanePoint a = p, b = p;
+            SnapToBorder(a);
+            SnapToBorderFast(b);
+            EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << p.re << "," << p.im << " at " << iterations;
+        }
+    }
+}
+
+TEST_F(FastPathTest, AStoppedFastSeedingKeepsAPrefixAndItsDraws)
+{
+    app.settings.SamplePoints = 5000;
+    app.settings.BorderOnly = true;
+    app.settings.Iterations = 200;
+    app.settings.SampleRadius = 0.3f;
+    app.settings.X = -0.75f;
+    app.settings.Y = 0.1f;
+    ASSERT_TRUE(AllocSamples());
+    SetRenderThreads(2);
+    // A stop before the seeding began: the first sample alone is seeded,
+    // snapped, and only its two draws are made.
+    for (int32_t i = 0; i < app.samples.count; ++i) app.samples.z[i] = {7.0f, 7.0f};
+    app.running = false;
+    EXPECT_FALSE(SeedPositionsFast());
+    PlanePoint first = {7.0f, 7.0f};
+    {
+        const uint32_t after = RandomState();
+        ResetRandom();
+        SeedPosition(app.samples, 1);  // the plain seeding of one sample, into slot 1
+        first = app.samples.z[1];
+        EXPECT_EQ(RandomState(), after);
+        app.samples.z[1] = {7.0f, 7.0f};
+    }
+    EXPECT_EQ(std::memcmp(&app.samples.z[0], &first, sizeof first), 0);
+    for (int32_t i = 1; i < app.samples.count; ++i)
+        ASSERT_TRUE(app.samples.z[i].re == 7.0f && app.samples.z[i].im == 7.0f) << i;
+    // Without a stop every sample is seeded, as the plain seeding does.
+    ResetRandom();
+    app.running = true;
+    EXPECT_TRUE(SeedPositionsFast());
+    const std::vector<PlanePoint> fast(app.samples.z, app.samples.z + app.samples.count);
+    const uint32_t fastState = RandomState();
+    ResetRandom();
+    SetRenderPath(renderPathReference);
+    SeedSamplesOnPath();
+    EXPECT_TRUE(SameBytes(fast, std::vector<PlanePoint>(app.samples.z, app.samples.z + app.samples.count)));
+    EXPECT_EQ(fastState, RandomState());
+}
