@@ -12,6 +12,7 @@ shift
 base=${HALOVANE_E2E_SOAK:-$root/build/e2e-soak}
 rm -rf "$base"
 mkdir -p "$base"
+base=$(cd "$base" && pwd)  # Wine wants an absolute prefix path
 
 now() { date +%s.%N; }
 passed=0
