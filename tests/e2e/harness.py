@@ -305,9 +305,8 @@ def TitleStays(test, mark, title, seconds=0.5):
     """An action since mark set no title. Nothing happening has no event to
     wait for: a change would come within milliseconds, so the wait is short."""
     time.sleep(seconds)
-    came = TitleLog(test)[mark:]
-    Check(not came and Title(test) == title,
-          "the title changed to %r, expected it to stay %r" % (came, title))
+    came, now = TitleLog(test)[mark:], Title(test)
+    Check(not came and now == title, "titles %r came and the title is %r, expected it to stay %r" % (came, now, title))
 
 
 def WaitExit(test, timeout=20):
