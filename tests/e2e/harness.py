@@ -43,12 +43,14 @@ def RequireTools():
 
 def StartSession(work_dir, exe, helper, renderer):
     RequireTools()
-    for path, what in ((exe, "Halovane.exe"), (helper, "wininfo.exe"), (renderer, "halovane-render")):
+    hook = os.path.join(os.path.dirname(helper), "titlehook.dll")
+    for path, what in ((exe, "Halovane.exe"), (helper, "wininfo.exe"), (hook, "titlehook.dll"),
+                       (renderer, "halovane-render")):
         Check(os.path.isfile(path), "%s not found at %s (build it first)" % (what, path))
     if os.path.exists(work_dir):
         shutil.rmtree(work_dir)
     os.makedirs(work_dir)
-    session.update(work=work_dir, exe=exe, helper=helper, renderer=renderer, started=[])
+    session.update(work=work_dir, exe=exe, helper=helper, hook=hook, renderer=renderer, started=[])
     number = FindFreeDisplay()
     display = ":%d" % number
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
@@ -128,6 +130,7 @@ def NewTest(name, ini_text=None, run_dir=None):
         os.makedirs(run_dir)
         shutil.copy(session["exe"], os.path.join(run_dir, "Halovane.exe"))
     shutil.copy(session["helper"], os.path.join(base, "wininfo.exe"))
+    shutil.copy(session["hook"], os.path.join(base, "titlehook.dll"))
     if ini_text is not None:
         with open(os.path.join(run_dir, "Halovane.ini"), "w", newline="") as f:
             f.write(ini_text.replace("\n", "\r\n"))
@@ -143,6 +146,9 @@ def StartHelper(test):
                               stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
     test["helper"] = helper
     Ask(test, "windows")  # waits until Wine and its desktop are up
+    # Before the program starts, so its every title change is recorded.
+    hooked = Ask(test, "hooked")
+    Check(hooked == ["1"], "the window helper: %s" % " ".join(hooked))
 
 
 def Ask(test, command):
@@ -201,13 +207,15 @@ def Controls(test, hwnd):
 
 
 def WaitFor(what, probe, timeout):
+    """Polls probe until it gives a true value; what may be a function, asked
+    only on a timeout, so the message tells the state at that moment."""
     deadline = time.time() + timeout
     while True:
         value = probe()
         if value:
             return value
         if time.time() > deadline:
-            raise Failure("timed out after %.0f s waiting for %s" % (timeout, what))
+            raise Failure("timed out after %.0f s waiting for %s" % (timeout, what() if callable(what) else what))
         time.sleep(0.03)
 
 
@@ -244,17 +252,61 @@ def Title(test):
     return info["title"] if info else None
 
 
-def WaitTitle(test, title, timeout=60):
-    WaitFor("the title %r (it is %r)" % (title, Title(test)), lambda: Title(test) == title, timeout)
+# Title changes are waited on as events, never as states: a wait for "done!"
+# that reads the title could take the end of an earlier run for the new one,
+# and a short run passes through its titles faster than they can be read.
+# titlehook.dll logs every change as it happens; a mark taken before an action
+# lets a wait accept only what came after it.
+
+def TitleLog(test):
+    """Every title the program's main window has been given, in order."""
+    try:
+        with open(os.path.join(test["base"], "titles.log"), "rb") as f:
+            text = f.read().decode("latin-1")
+    except FileNotFoundError:
+        return []
+    titles = []
+    for line in text.split("\n")[:-1]:  # a line without its end is still being written
+        head, _, title = line.partition("\t")
+        if int(head.split(" ")[0]) == test["hwnd"]:
+            titles.append(title)
+    return titles
 
 
-def TitleStays(test, title, seconds=1.0):
-    # Showing that nothing happens needs a wait; keep it short.
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        now = Title(test)
-        Check(now == title, "the title changed to %r, expected it to stay %r" % (now, title))
-        time.sleep(0.05)
+def TitleMark(test):
+    """Taken before an action: the waits below look only at later titles."""
+    return len(TitleLog(test))
+
+
+def WaitTitles(test, mark, wanted, timeout=60):
+    """Waits until the titles set after mark hold wanted in that order, others
+    possibly between; returns the mark just past the last one matched."""
+    def probe():
+        log, k = TitleLog(test), 0
+        for i in range(mark, len(log)):
+            if log[i] == wanted[k]:
+                k += 1
+                if k == len(wanted):
+                    return i + 1
+        return None
+    return WaitFor(lambda: "the titles %r after %r (came: %r)" % (
+        wanted, TitleLog(test)[:mark][-1:], TitleLog(test)[mark:]), probe, timeout)
+
+
+RUN = ["initializing", "plotting...", "done!"]
+
+
+def WaitRun(test, mark, timeout=120):
+    """A run started after mark and ran to its end."""
+    return WaitTitles(test, mark, RUN, timeout)
+
+
+def TitleStays(test, mark, title, seconds=0.5):
+    """An action since mark set no title. Nothing happening has no event to
+    wait for: a change would come within milliseconds, so the wait is short."""
+    time.sleep(seconds)
+    came, now = TitleLog(test)[mark:], Title(test)
+    Check(not came and now == title, "titles %r came and the title is %r, expected it to stay %r" % (came, now, title))
 
 
 def WaitExit(test, timeout=20):
@@ -308,22 +360,25 @@ def MoveScreen(test, x, y):
     time.sleep(PAUSE)
 
 
-def Click(test, x, y, button=1, shift=False):
+# The program reads the pointer's position when it handles a button message,
+# not where the button went down; so before the pointer moves on, the tests
+# wait until the program has handled the press.
+
+def RightClick(test, x, y, shift=False):
+    """In the left pane: a press, which stops any run, and a release that
+    starts a run from there; the caller waits for that run."""
     MoveTo(test, x, y)
     if shift:
         Xdo(test, "keydown", "shift")
         time.sleep(PAUSE)
-    Xdo(test, "mousedown", button)
-    time.sleep(PAUSE)
-    Xdo(test, "mouseup", button)
+    mark = TitleMark(test)
+    Xdo(test, "mousedown", 3)
+    WaitTitles(test, mark, ["stopped"], 20)  # the press handled
+    Xdo(test, "mouseup", 3)
     time.sleep(PAUSE)
     if shift:
         Xdo(test, "keyup", "shift")
         time.sleep(PAUSE)
-
-
-def RightClick(test, x, y, shift=False):
-    Click(test, x, y, button=3, shift=shift)
 
 
 def DragPath(start, end, steps=6):
@@ -331,15 +386,21 @@ def DragPath(start, end, steps=6):
     return [(sx + (ex - sx) * k // steps, sy + (ey - sy) * k // steps) for k in range(1, steps + 1)]
 
 
-def Press(test, x, y, button=1):
+def Capture(test):
+    return int(Ask(test, "capture %d" % test["hwnd"])[0])
+
+
+def Press(test, x, y):
+    """The left button down at a client point; the window captures the pointer
+    when it has handled the press."""
     MoveTo(test, x, y)
-    Xdo(test, "mousedown", button)
-    time.sleep(PAUSE)
+    Xdo(test, "mousedown", 1)
+    WaitFor("the window to take the pointer on a press", lambda: Capture(test) == test["hwnd"], 20)
 
 
-def Release(test, button=1):
-    Xdo(test, "mouseup", button)
-    time.sleep(PAUSE)
+def Release(test):
+    Xdo(test, "mouseup", 1)
+    WaitFor("the window to let the pointer go on a release", lambda: Capture(test) == 0, 20)
 
 
 def Drag(test, start, end):
@@ -417,6 +478,17 @@ def Crop(screen, x, y, w, h):
 def GrabClient(test):
     ox, oy = test["origin"]
     return Crop(GrabScreen(test), ox, oy, 1024, 512)
+
+
+def WaitClient(test, accept, timeout=20):
+    """A settled client screenshot that accept takes; the repaint that shows a
+    change comes a little after the title or input that caused it. On a
+    timeout, the last one, for the caller's check to report."""
+    deadline = time.time() + timeout
+    while True:
+        client = StableClient(test)
+        if accept(client) or time.time() > deadline:
+            return client
 
 
 def StableClient(test, timeout=10):
@@ -579,6 +651,9 @@ def KeepScreen(test):
         screen = GrabScreen(test)
         folder = FailureDir(test)
         WritePng(os.path.join(folder, "screen.png"), Crop(screen, 0, 0, screen["width"], screen["height"]))
+        log = os.path.join(test["base"], "titles.log")
+        if os.path.exists(log):
+            shutil.copy(log, os.path.join(folder, "titles.log"))
         if test.get("helper") and test["helper"].poll() is None:
             with open(os.path.join(folder, "windows.txt"), "w") as f:
                 for w in TopWindows(test):

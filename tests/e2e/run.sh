@@ -10,6 +10,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 native=${HALOVANE_NATIVE_BUILD:-$root/build/native}
 windows=${HALOVANE_WINDOWS_BUILD:-$root/build/windows}
 work=${HALOVANE_E2E_WORK:-$root/build/e2e-work}
+work=$(mkdir -p "$work" && cd "$work" && pwd)  # Wine wants an absolute prefix path
 
 for tool in python3 Xvfb xdotool xwd wine wineboot wineserver; do
   if ! command -v "$tool" >/dev/null; then

@@ -46,6 +46,15 @@ def CheckLeftPane(test, what, client, *render_args):
     h.CheckImagesEqual(test, what, h.Pane(client, right=False), Expected(test, "expected-view.bmp", *render_args))
 
 
+def CheckLeftPaneShows(test, what, *render_args):
+    """The left pane comes to show what halovane-render draws; returns the
+    client screenshot."""
+    expected = Expected(test, "expected-view.bmp", *render_args)
+    client = h.WaitClient(test, lambda c: h.Pane(c, right=False)["data"] == expected["data"])
+    h.CheckImagesEqual(test, what, h.Pane(client, right=False), expected)
+    return client
+
+
 def OpenProperties(test):
     # "Sto&p" and "&Properties" share the mnemonic p; Wine runs Stop on Alt+F p.
     h.Key(test, "alt+f", "Down", "Down", "Down", "Down", "Return")
@@ -72,7 +81,9 @@ def DialogGone(test, hwnd, timeout=10):
     h.WaitFor("the dialog to close", lambda: h.WindowInfo(test, hwnd) is None, timeout)
 
 
-def DialogStays(test, hwnd, seconds=1.5):
+def DialogStays(test, hwnd, seconds=0.5):
+    # That the dialog stays has no event to wait for; a closing one goes
+    # within milliseconds, so the wait is short.
     time.sleep(seconds)
     info = h.WindowInfo(test, hwnd)
     Check(info is not None and info["visible"], "the dialog closed, expected it to stay open")
@@ -99,8 +110,7 @@ def startup_window_and_exit_by_menu(test):
     h.StartProgram(test)
     Check(h.Title(test) == "Halovane", "start title is %r, expected 'Halovane'" % h.Title(test))
     Check(test["client"] == (1024, 512), "client area is %s, expected (1024, 512)" % (test["client"],))
-    client = h.StableClient(test)
-    CheckLeftPane(test, "start-up left pane", client, "--runs", "0")
+    client = CheckLeftPaneShows(test, "start-up left pane", "--runs", "0")
     h.CheckImagesEqual(test, "start-up right pane", h.Pane(client, right=True), h.Black(512, 512))
     h.Key(test, "alt+f", "x")
     code = h.WaitExit(test, 10)
@@ -147,9 +157,9 @@ def close_during_long_region_run(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
         f.write("[HV]\r\nIterations=100000000\r\nSamplePoints=100000\r\nX=-0.75\r\nY=0.1\r\n")
     h.StartProgram(test)
+    mark = h.TitleMark(test)
     h.Drag(test, (128, 128), (384, 384))
-    h.WaitTitle(test, "plotting...", 60)
-    time.sleep(0.5)
+    h.WaitTitles(test, mark, ["initializing", "plotting..."], 60)  # seeded, now in its passes
     started = time.time()
     h.Key(test, "alt+F4")
     code = h.WaitExit(test, 20)
@@ -169,12 +179,12 @@ def right_click_view_runs(test):
             h.Key(test, "alt+f", "x")
             Check(h.WaitExit(test) == 0, "exit code not 0")
             h.StartProgram(test)
+        mark = h.TitleMark(test)
         h.RightClick(test, x, y, shift=shift)
-        h.WaitTitle(test, "done!", 60)
-        client = h.StableClient(test)
+        h.WaitRun(test, mark)
         re, im = h.ViewPixelToPlane(x, 512 - y, center)
         args = ["--start", "%r,%r" % (re, im)] + ([] if shift else ["--snap"])
-        CheckLeftPane(test, "left pane after %sright click" % ("Shift+" if shift else ""), client, *args)
+        CheckLeftPaneShows(test, "left pane after %sright click" % ("Shift+" if shift else ""), *args)
     Check((re, im) == center, "Shift+right click at (256, 256) is not the centre")
 
 
@@ -188,8 +198,8 @@ def SaveAndCompare(test, region, what):
     if os.path.exists(path):
         os.unlink(path)
     h.Key(test, "alt+f", "s")
-    h.WaitFor("output.bmp", lambda: os.path.exists(path) and os.path.getsize(path) > 0, 20)
-    time.sleep(0.3)  # the write is three calls; let the last land
+    # Written beside and renamed over it, the file appears whole.
+    h.WaitFor("output.bmp", lambda: os.path.exists(path), 20)
     expected = os.path.join(test["base"], "expected-output.bmp")
     h.Render(test, ["--settings", RendererSettings(test), "--region", h.RegionArgument(region)], expected)
     saved, wanted = open(path, "rb").read(), open(expected, "rb").read()
@@ -201,10 +211,11 @@ def SaveAndCompare(test, region, what):
 
 def CheckRegionSavedAndShown(test, region, what):
     """After a region run: output.bmp equals halovane-render's, and the right
-    pane equals it averaged. Returns the client screenshot."""
-    client = h.StableClient(test)
+    pane comes to show it averaged. Returns the client screenshot."""
     image = SaveAndCompare(test, region, what)
-    h.CheckImagesEqual(test, "right pane after the " + what, h.Pane(client, right=True), h.PaneAverage(image))
+    shown = h.PaneAverage(image)
+    client = h.WaitClient(test, lambda c: h.Pane(c, right=True)["data"] == shown["data"])
+    h.CheckImagesEqual(test, "right pane after the " + what, h.Pane(client, right=True), shown)
     return client
 
 
@@ -215,8 +226,9 @@ def region_drag_save_and_zoom(test):
     h.StartProgram(test)
     start, end = (140, 150), (372, 360)
     region = h.DragRegion(start, end, (-0.5, 0.0))
+    mark = h.TitleMark(test)
     h.Drag(test, start, end)
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     client = CheckRegionSavedAndShown(test, region, "first region")
     CheckLeftPane(test, "left pane after a region run", client, "--runs", "0")
 
@@ -229,15 +241,12 @@ def region_zoom_in_right_pane(test):
         f.write(Ini(X="-0.75", Y="0.1", SampleRadius="0"))
     h.StartProgram(test)
     first = h.DragRegion((128, 128), (384, 384), (-0.5, 0.0))
+    mark = h.TitleMark(test)
     h.Drag(test, (128, 128), (384, 384))
-    h.WaitTitle(test, "done!", 120)
-    shown = h.Pane(h.StableClient(test), right=True)["data"]
+    mark = h.WaitRun(test, mark)
     second = h.DragRegion((640, 128), (896, 384), None, (first["width"], first["cx"], first["cy"]))
     h.Drag(test, (640, 128), (896, 384))
-    # The run may pass through its titles faster than they can be polled:
-    # its end shows in the right pane.
-    h.WaitFor("the zoomed run's repaint", lambda: h.Pane(h.GrabClient(test), right=True)["data"] != shown, 120)
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     CheckRegionSavedAndShown(test, second, "zoomed region")
 
 
@@ -249,8 +258,9 @@ def region_with_odd_output_width(test):
     h.StartProgram(test)
     start, end = (150, 140), (380, 390)
     region = h.DragRegion(start, end, (-0.5, 0.0))
+    mark = h.TitleMark(test)
     h.Drag(test, start, end)
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     CheckRegionSavedAndShown(test, region, "1001 x 1001 region")
     Check(os.path.getsize(os.path.join(test["run"], "output.bmp")) == 54 + 3004 * 1001,
           "output.bmp of a 1001-wide image is not filled out to 4-byte rows")
@@ -266,8 +276,6 @@ def selection_rectangle_colours(test):
     h.Press(test, *start)
     for point in h.DragPath(start, end):
         h.MoveTo(test, *point)
-    during = h.StableClient(test)
-    h.Release(test)
     expected = bytearray(before["data"])
     for y in range(start[1], end[1]):
         for x in range(start[0], end[0]):
@@ -276,7 +284,10 @@ def selection_rectangle_colours(test):
                 i = (y * 1024 + x) * 3
                 for ch in range(3):
                     expected[i + ch] |= 64
-    h.CheckImagesEqual(test, "selection rectangle", during, dict(width=1024, height=512, data=bytes(expected)))
+    expected = bytes(expected)
+    during = h.WaitClient(test, lambda c: c["data"] == expected)
+    h.Release(test)
+    h.CheckImagesEqual(test, "selection rectangle", during, dict(width=1024, height=512, data=expected))
 
 
 # ---------------------------------------------------------------- commands
@@ -286,22 +297,21 @@ def go_stop_keys_and_about(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
         f.write(Ini(Iterations="200000000"))
     h.StartProgram(test)
+    # Each action, then the titles it must set, or none.
+    mark = h.TitleMark(test)
     h.RightClick(test, 256, 256, shift=True)
-    h.WaitTitle(test, "plotting...", 30)
-    h.Key(test, "shift+s")
-    h.TitleStays(test, "plotting...")
-    h.Key(test, "s")
-    h.WaitTitle(test, "stopped", 10)
-    h.Key(test, "shift+g")
-    h.TitleStays(test, "stopped")
-    h.Key(test, "g")
-    h.WaitTitle(test, "plotting...", 30)
-    h.Key(test, "alt+f", "p")
-    h.WaitTitle(test, "stopped", 10)
-    h.Key(test, "alt+f", "g")
-    h.WaitTitle(test, "plotting...", 30)
-    h.Key(test, "alt+f", "Down", "Down", "Down", "Return")  # Stop by position too
-    h.WaitTitle(test, "stopped", 10)
+    h.WaitTitles(test, mark, ["initializing", "plotting..."], 30)
+    steps = [(("shift+s",), None, "plotting..."), (("s",), ["stopped"], None),
+             (("shift+g",), None, "stopped"), (("g",), ["initializing", "plotting..."], None),
+             (("alt+f", "p"), ["stopped"], None), (("alt+f", "g"), ["initializing", "plotting..."], None),
+             (("alt+f", "Down", "Down", "Down", "Return"), ["stopped"], None)]  # Stop by position too
+    for keys, titles, stays in steps:
+        mark = h.TitleMark(test)
+        h.Key(test, *keys)
+        if titles:
+            h.WaitTitles(test, mark, titles, 30)
+        else:
+            h.TitleStays(test, mark, stays)
     for keys in (("alt+slash",), ("alt+question",), ("alt+h", "a")):
         h.Key(test, *keys)
         about = h.FindWindow(test, cls="#32770", title="About")
@@ -317,51 +327,52 @@ def go_stop_keys_and_about(test):
 @Scenario
 def continuous_drift_and_clear(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
-        f.write(Ini(Iterations="2000000", X="-0.75", Y="0.1", DriftX="0.001", DriftY="-0.002", Clear="0"))
+        f.write(Ini(Iterations="500000", X="-0.75", Y="0.1", DriftX="0.001", DriftY="-0.002", Clear="0"))
     h.StartProgram(test)
     outline = h.StableClient(test)
+    mark = h.TitleMark(test)
     h.Key(test, "alt+f", "t")
-    # Runs end and repaint with no further input: the lower left pane, clear
-    # of the dropped-down menu, changes at least twice. Only settled grabs
-    # count, so a grab taken halfway through one repaint is not a second;
-    # runs are long enough (about 0.7 s) for the pane to settle between.
-    def lower(client):
-        return client["data"][200 * 1024 * 3:]
-    seen = lower(outline)
-    for _ in range(2):
-        seen = h.WaitFor("a repaint at a run end", lambda: (lambda now: now if now != seen else None)(
-            lower(h.StableClient(test))), 60)
+    # Runs chain with no further input: each run end seeds the next.
+    h.WaitTitles(test, mark, ["initializing", "plotting..."] * 2 + ["initializing"], 60)
+    stop = h.TitleMark(test)
     h.Key(test, "s")
-    h.WaitTitle(test, "stopped", 10)
+    h.WaitTitles(test, stop, ["stopped"], 10)
+    # The run ends repainted the left pane; below the menu's drop-down.
+    def lower(client):
+        return h.Pane(client, right=False)["data"][200 * 512 * 3:]
+    client = h.WaitClient(test, lambda c: lower(c) != lower(outline))
+    Check(lower(client) != lower(outline), "continuous runs drew nothing in the left pane")
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    x, y = float(Field(controls, 1010)["text"]), float(Field(controls, 1011)["text"])
+    shown = (Field(controls, 1010)["text"], Field(controls, 1011)["text"])
     h.Key(test, "Escape")
     DialogGone(test, dialog["hwnd"])
-    # The drift is added in float32 once per run end; find the run count that
-    # gives exactly what the dialog shows.
-    estimate = round((x + 0.75) / 0.001)
-    Check(estimate >= 2, "X is %r after continuous runs: the start point did not drift twice" % x)
-    px, py, points = h.F32(-0.75), h.F32(0.1), []
-    for _ in range(estimate + 5):
+    # The drift is added in float32 at each run end that chains another, and
+    # each chained run is seeded: one fewer drift than seedings.
+    drifts = h.TitleLog(test)[mark:].count("initializing") - 1
+    px, py = h.F32(-0.75), h.F32(0.1)
+    for _ in range(drifts):
         px, py = h.F32(px + h.F32(0.001)), h.F32(py + h.F32(-0.002))
-        points.append(("%.8f" % px, "%.8f" % py))
-    shown = (Field(controls, 1010)["text"], Field(controls, 1011)["text"])
-    Check(shown in points[max(0, estimate - 6):], "start point %r is not X, Y drifted a whole number of times" % (shown,))
-    print("    %d continuous runs drifted the start point to %s" % (points.index(shown) + 1, shown))
+    Check(shown == ("%.8f" % px, "%.8f" % py),
+          "start point %r after %d continuous run ends, expected %r" % (shown, drifts, ("%.8f" % px, "%.8f" % py)))
+    print("    %d continuous run ends drifted the start point to %s" % (drifts, shown))
     # A region run, then Clear: both panes back to the outline and black, and
     # Go runs in view mode again, leaving the right pane black.
+    black = h.Black(512, 512)
+    mark = h.TitleMark(test)
     h.Drag(test, (128, 128), (384, 384))
-    h.WaitTitle(test, "done!", 120)
-    Check(h.Pane(h.StableClient(test), True)["data"] != h.Black(512, 512)["data"], "the region run drew nothing")
+    h.WaitRun(test, mark)
+    client = h.WaitClient(test, lambda c: h.Pane(c, True)["data"] != black["data"])
+    Check(h.Pane(client, True)["data"] != black["data"], "the region run drew nothing")
     h.Key(test, "alt+f", "c")
-    client = h.StableClient(test)
+    client = h.WaitClient(test, lambda c: h.Pane(c, True)["data"] == black["data"])
     CheckLeftPane(test, "left pane after Clear", client, "--runs", "0")
-    h.CheckImagesEqual(test, "right pane after Clear", h.Pane(client, right=True), h.Black(512, 512))
+    h.CheckImagesEqual(test, "right pane after Clear", h.Pane(client, right=True), black)
+    mark = h.TitleMark(test)
     h.Key(test, "g")
-    h.WaitTitle(test, "done!", 60)
-    client = h.StableClient(test)
-    h.CheckImagesEqual(test, "right pane after Go in view mode", h.Pane(client, right=True), h.Black(512, 512))
+    h.WaitRun(test, mark)
+    client = h.WaitClient(test, lambda c: h.Pane(c, False)["data"] != h.Pane(outline, False)["data"])
+    h.CheckImagesEqual(test, "right pane after Go in view mode", h.Pane(client, right=True), black)
     Check(h.Pane(client, False)["data"] != h.Pane(outline, False)["data"], "Go after Clear drew nothing in the left pane")
 
 
@@ -438,8 +449,9 @@ def properties_output_size_and_memory(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w") as f:
         f.write(Ini(Iterations="200000000"))
     h.StartProgram(test)
+    mark = h.TitleMark(test)
     h.RightClick(test, 256, 256, shift=True)
-    h.WaitTitle(test, "plotting...", 30)
+    h.WaitTitles(test, mark, ["initializing", "plotting..."], 30)
     # During a run the new output size is refused silently.
     ini_before = ReadIni(test)
     dialog = OpenProperties(test)
@@ -451,8 +463,9 @@ def properties_output_size_and_memory(test):
     Check(ReadIni(test) == ini_before, "the refused OK wrote the settings file")
     h.Key(test, "Escape")
     DialogGone(test, dialog["hwnd"])
+    mark = h.TitleMark(test)
     h.Key(test, "s")
-    h.WaitTitle(test, "stopped", 10)
+    h.WaitTitles(test, mark, ["stopped"], 10)
     # After Stop the same change is accepted.
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
@@ -475,7 +488,7 @@ def properties_output_size_and_memory(test):
     Check(box["title"] == "Memory Error.", "memory box caption %r" % box["title"])
     h.Key(test, "Return")
     DialogGone(test, box["hwnd"])
-    DialogStays(test, dialog["hwnd"], 0.5)
+    DialogStays(test, dialog["hwnd"])
     # The user must still see the dialog: above the main window, which lists
     # top-level windows from the top of the stack down.
     order = [w["hwnd"] for w in h.TopWindows(test) if w["visible"]]
@@ -489,8 +502,9 @@ def properties_output_size_and_memory(test):
     h.Key(test, "Return")
     DialogGone(test, dialog["hwnd"])
     Check("SamplePoints=320" in ReadIni(test), "SamplePoints not saved back as 320")
+    mark = h.TitleMark(test)
     h.RightClick(test, 256, 256, shift=True)
-    h.WaitFor("a run after the allocation was retried", lambda: h.Title(test) in ("plotting...", "done!"), 30)
+    h.WaitTitles(test, mark, ["initializing", "plotting..."], 30)  # the samples were allocated again
     h.Key(test, "alt+f", "x")
     Check(h.WaitExit(test, 20) == 0, "exit code not 0")
 
@@ -502,8 +516,7 @@ def hand_written_settings(test):
     with open(os.path.join(test["run"], "Halovane.ini"), "w", newline="") as f:
         f.write(text.replace("\n", "\r\n"))
     h.StartProgram(test)
-    client = h.StableClient(test)
-    CheckLeftPane(test, "start-up left pane with hand-written settings", client, "--runs", "0")
+    CheckLeftPaneShows(test, "start-up left pane with hand-written settings", "--runs", "0")
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
     shown = {cid: Field(controls, cid)["text"] for cid in (1002, 1003, 1010, 1011, 1018, 1019, 1016, 1017, 1004)}
@@ -520,8 +533,9 @@ def hand_written_settings(test):
     # The non-square output: a region run, byte-equal file, pane averaged 2:1 across, 1:2 down.
     start, end = (100, 120), (300, 330)
     region = h.DragRegion(start, end, (h.F32(-0.75), h.F32(0.125)))
+    mark = h.TitleMark(test)
     h.Drag(test, start, end)
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     CheckRegionSavedAndShown(test, region, "1024 x 512 region")
 
 
@@ -532,11 +546,12 @@ def save_refused_keeps_old_file(test):
     h.StartProgram(test)
     path = os.path.join(test["run"], "output.bmp")
     h.Key(test, "alt+f", "s")
-    h.WaitFor("the first output.bmp", lambda: os.path.exists(path) and os.path.getsize(path) == 12582966, 20)
-    time.sleep(0.3)
+    h.WaitFor("the first output.bmp", lambda: os.path.exists(path), 20)  # renamed into place whole
     old = open(path, "rb").read()
+    Check(len(old) == 12582966, "output.bmp holds %d bytes" % len(old))
+    mark = h.TitleMark(test)
     h.Drag(test, (128, 128), (384, 384))
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     Check(h.Ask(test, "hold " + h.WindowsPath(path)) == ["1"], "the helper could not hold output.bmp open")
     h.Key(test, "alt+f", "s")
     box = WaitMessageBox(test, "output.bmp")
@@ -600,8 +615,9 @@ def ReleaseCheck(test):
     # The default start point (0, 0) lies inside this region, so its orbits show.
     start, end = (300, 170), (470, 340)
     region = h.DragRegion(start, end, (-0.5, 0.0))
+    mark = h.TitleMark(test)
     h.Drag(test, start, end)
-    h.WaitTitle(test, "done!", 120)
+    h.WaitRun(test, mark)
     image = SaveAndCompare(test, region, "release region")
     Check(any(image["data"]), "the saved region is all black")
     h.Key(test, "alt+f", "x")

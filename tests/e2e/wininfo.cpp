@@ -1,6 +1,7 @@
 // Test helper run inside the same Wine session as the program under test.
 // It answers questions about windows that X11 cannot answer (client origin,
-// titles, dialog controls) and can hold a file open exclusively.
+// titles, dialog controls) and can hold a file open exclusively. While it
+// runs, titlehook.dll beside it records every title change (see there).
 //
 // One command per line on standard input, answers on standard output; each
 // answer ends with a line "." so the driver knows where it stops.
@@ -9,6 +10,9 @@
 //                           windowLeft windowTop windowRight windowBottom title
 //   closebox HWND           a screen point over the window's close box, or 0
 //   controls HWND           child windows: hwnd id class enabled checked text
+//   capture HWND            the window holding the mouse capture on HWND's
+//                           thread, or 0
+//   hooked                  1 if the title hook is in place, else an error
 //   hold PATH               open PATH with share mode 0 and keep it open
 //   release                 close the held file
 //   quit
@@ -21,6 +25,8 @@
 #include <string>
 
 static HANDLE heldFile = INVALID_HANDLE_VALUE;
+static HHOOK titleHook = nullptr;
+static DWORD titleHookError = 0;
 
 static std::string Escaped(const char* text)
 {
@@ -118,6 +124,16 @@ static void CloseBox(HWND window)
     std::printf("0\n");
 }
 
+// Tells when the window's thread has handled a button press or release.
+static void Capture(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    const HWND holder = thread && GetGUIThreadInfo(thread, &info) ? info.hwndCapture : nullptr;
+    std::printf("%lu\n", (unsigned long)(UINT_PTR)holder);
+}
+
 static void Hold(const char* path)
 {
     if (heldFile != INVALID_HANDLE_VALUE) CloseHandle(heldFile);
@@ -126,8 +142,24 @@ static void Hold(const char* path)
     std::printf("%d\n", heldFile != INVALID_HANDLE_VALUE ? 1 : 0);
 }
 
+// A global hook stays in place while the thread that set it lives: this one.
+static void InstallTitleHook()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    while (n > 0 && path[n - 1] != '\\') --n;
+    lstrcpynA(path + n, "titlehook.dll", MAX_PATH - n);
+    HMODULE library = LoadLibraryA(path);
+    // Through void* : FARPROC and HOOKPROC differ in their parameters.
+    void* found = library ? reinterpret_cast<void*>(GetProcAddress(library, "AfterMessage")) : nullptr;
+    HOOKPROC proc = reinterpret_cast<HOOKPROC>(found);
+    if (proc) titleHook = SetWindowsHookExA(WH_CALLWNDPROCRET, proc, library, 0);
+    if (!titleHook) titleHookError = GetLastError();
+}
+
 int main()
 {
+    InstallTitleHook();
     char line[2048];
     while (std::fgets(line, sizeof line, stdin)) {
         line[std::strcspn(line, "\r\n")] = 0;
@@ -139,7 +171,11 @@ int main()
         else if (!std::strcmp(line, "info")) Info(ParseWindow(argument));
         else if (!std::strcmp(line, "closebox")) CloseBox(ParseWindow(argument));
         else if (!std::strcmp(line, "controls")) EnumChildWindows(ParseWindow(argument), ListControl, 0);
-        else if (!std::strcmp(line, "hold")) Hold(argument);
+        else if (!std::strcmp(line, "capture")) Capture(ParseWindow(argument));
+        else if (!std::strcmp(line, "hooked")) {
+            if (titleHook) std::printf("1\n");
+            else std::printf("titlehook.dll not hooked in: error %lu\n", (unsigned long)titleHookError);
+        } else if (!std::strcmp(line, "hold")) Hold(argument);
         else if (!std::strcmp(line, "release")) {
             if (heldFile != INVALID_HANDLE_VALUE) CloseHandle(heldFile);
             heldFile = INVALID_HANDLE_VALUE;
@@ -149,5 +185,6 @@ int main()
         std::fflush(stdout);
     }
     if (heldFile != INVALID_HANDLE_VALUE) CloseHandle(heldFile);
+    if (titleHook) UnhookWindowsHookEx(titleHook);
     return 0;
 }
