@@ -12,8 +12,14 @@
 #include "render/Image.h"
 #include "render/Samples.h"
 
+// Stop requests, counted (window thread writes, worker reads): a run start
+// lowers and raises running itself, and a stop that arrives meanwhile would
+// otherwise be overwritten and lost.
+static Relaxed<uint32_t> stopRequests;
+
 void StopRender()
 {
+    stopRequests = stopRequests + 1u;
     app.running = false;
     PostWindowTitle("stopped");
 }
@@ -112,11 +118,16 @@ static void RunOnePass()
 // Seeds a new run. The title passes through "stopped" before "initializing"
 // at every start, chained runs included: running is cleared and raised again
 // on purpose, so a start always reads as stop-then-start.
-static void BeginRun()
+// stopsSeen is the stop count read before the worker decided to start.
+static void BeginRun(uint32_t stopsSeen)
 {
     app.running = false;
     PostWindowTitle("stopped");
     app.running = true;
+    if (stopRequests != stopsSeen) {
+        app.running = false;
+        return;
+    }
     PostWindowTitle("initializing");
     if (SeedSamplesOnPath() && app.running) PostWindowTitle("plotting...");
 }
@@ -125,11 +136,12 @@ static void BeginRun()
 // or stop with "done!". Either way both panes are repainted.
 static void EndRun()
 {
+    const uint32_t stopsSeen = stopRequests;
     void (*listener)() = runEndListener.load(std::memory_order_relaxed);
     if (listener) listener();
     if (app.continuous && app.running) {
         DriftStartPoint();
-        BeginRun();
+        BeginRun(stopsSeen);
     } else {
         app.running = false;
         PostWindowTitle("done!");
@@ -143,9 +155,10 @@ uint32_t RenderWorker(void*)
     int64_t passes = 0;
     while (!app.quitRequested) {
         if (!app.running) {
+            const uint32_t stopsSeen = stopRequests;
             if (app.restartRequested) {
                 app.restartRequested = false;
-                BeginRun();
+                BeginRun(stopsSeen);
                 passes = 0;
             } else {
                 SleepMilliseconds(100);

@@ -269,6 +269,27 @@ TEST_F(WorkerTest, ARestartRequestedDuringARunStartsAfterDone)
     EXPECT_EQ(titles(), expected);
 }
 
+// The window's Stop arriving just as a continuous run chains the next one,
+// while the worker has lowered running and is about to raise it again.
+TEST_F(WorkerTest, AStopAsAContinuousRunChainsIsNotLost)
+{
+    static int stoppedTitles = 0;
+    stoppedTitles = 0;
+    titleHook = [](const char* text) {
+        if (std::string(text) != "stopped" || ++stoppedTitles != 2) return;
+        StopRender();  // posts the third "stopped"
+        app.quitRequested = true;
+    };
+    app.settings.Iterations = 0;
+    app.continuous = true;
+    quitAfterRunEnds = 1000;
+    app.restartRequested = true;
+    RenderWorker(nullptr);
+    EXPECT_FALSE(app.running);
+    const std::vector<std::string> expected = {"stopped", "initializing", "plotting...", "stopped", "stopped"};
+    EXPECT_EQ(titles(), expected);
+}
+
 TEST_F(WorkerTest, AStopDuringSeedingLeavesTheWorkerIdle)
 {
     titleHook = [](const char* text) {
