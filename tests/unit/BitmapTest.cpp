@@ -10,17 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/AppState.h"
 #include "output/Bitmap.h"
 #include "render/Image.h"
 
 namespace {
-
-std::string ReadAll(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 uint32_t Get32(const std::string& bytes, size_t at)
 {
@@ -72,7 +67,7 @@ TEST(Bitmap, HeaderFieldsFollowTheImageSize)
         MakeImage(t, c.width, c.height);
         std::string error;
         ASSERT_TRUE(WriteImageBitmap(t.image, path, error)) << error;
-        const std::string file = ReadAll(path);
+        const std::string file = ReadBytes(path);
         ASSERT_EQ(file.size(), c.fileSize);
         EXPECT_EQ(file.substr(0, 2), "BM");
         EXPECT_EQ(Get32(file, 2), c.fileSize);
@@ -100,7 +95,7 @@ TEST(Bitmap, RowsGoBottomFirstAndAreFilledOutToFourBytes)
         MakeImage(t, width, height);
         std::string error;
         ASSERT_TRUE(WriteImageBitmap(t.image, path, error)) << error;
-        const std::string file = ReadAll(path);
+        const std::string file = ReadBytes(path);
         const size_t packed = static_cast<size_t>(width) * 3;
         const size_t stride = (packed + 3) / 4 * 4;
         ASSERT_EQ(file.size(), 54 + stride * height);
@@ -125,7 +120,7 @@ TEST(Bitmap, SaveWritesTheOutputImage)
     const char* path = "bitmap-save-test.bmp";
     std::string error;
     ASSERT_TRUE(WriteOutputBitmap(path, error)) << error;
-    const std::string file = ReadAll(path);
+    const std::string file = ReadBytes(path);
     ASSERT_EQ(file.size(), 102u);
     for (int i = 0; i < 48; ++i) EXPECT_EQ(static_cast<uint8_t>(file[54 + i]), i);
     ReleaseImages();

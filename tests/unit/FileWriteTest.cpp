@@ -23,21 +23,18 @@
 #include <csignal>
 #endif
 
+#include "TestSupport.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadAll(const fs::path& path) { return ReadBytes(path.string()); }
 
 void Put(const fs::path& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    WriteBytes(path.string(), bytes);
 }
 
 bool Write(const fs::path& path, const std::string& bytes, std::string& error)
