@@ -192,14 +192,6 @@ bool FinishFileWrite(FileWrite& write, bool commit, std::string& error)
     return !write.failed;
 }
 
-bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error)
-{
-    FileWrite write;
-    if (!BeginFileWrite(path, write, error)) return false;
-    for (size_t i = 0; i < partCount; ++i) AppendFileWrite(write, parts[i].bytes, parts[i].count);
-    return FinishFileWrite(write, true, error);
-}
-
 bool IsRegularFile(const char* path)
 {
     // Devices and pipes that Wine finds in the Unix file system have no

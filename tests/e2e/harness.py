@@ -34,6 +34,18 @@ def FindFreeDisplay():
     raise Failure("no free X display number")
 
 
+def ResourceIds():
+    """The program's resource ids by name, read from resources/resource.h."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "resource.h")
+    ids = {}
+    with open(path) as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) >= 3 and parts[0] == "#define" and parts[2].lstrip("-").isdigit():
+                ids[parts[1]] = int(parts[2])
+    return ids
+
+
 def RequireTools():
     for tool in ("Xvfb", "xdotool", "xwd", "wine", "wineboot", "wineserver"):
         Check(shutil.which(tool), "%s is missing: install the packages of scripts/setup.sh" % tool)

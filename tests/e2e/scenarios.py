@@ -13,6 +13,9 @@ import traceback
 import harness as h
 from harness import Check
 
+# The Properties dialog's control ids, by the names the program gives them.
+ID = h.ResourceIds()
+
 SCENARIOS = []
 
 
@@ -344,7 +347,7 @@ def continuous_drift_and_clear(test):
     Check(lower(client) != lower(outline), "continuous runs drew nothing in the left pane")
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    shown = (Field(controls, 1010)["text"], Field(controls, 1011)["text"])
+    shown = (Field(controls, ID["IDC_X"])["text"], Field(controls, ID["IDC_Y"])["text"])
     h.Key(test, "Escape")
     DialogGone(test, dialog["hwnd"])
     # The drift is added in float32 at each run end that chains another, and
@@ -378,14 +381,21 @@ def continuous_drift_and_clear(test):
 
 # ---------------------------------------------------------------- properties
 
-DEFAULT_FIELDS = {1002: "10000", 1018: "-0.500", 1019: "0.000", 1003: "320", 1010: "0.00000000",
-                  1011: "0.00000000", 1004: "0.005000", 1007: "0.000000", 1008: "0.000000",
-                  1012: "0.0000099999997", 1016: "2048", 1017: "2048", 1009: "12", 1021: "4.000",
-                  1022: "0.0000099999997"}
-DEFAULT_CHECKS = {1013: 1, 1014: 0, 1015: 0, 1020: 0, 1023: 0}
-# Tab stops after the Iterations field, in order.
-TAB_ORDER = [1002, 1018, 1019, 1003, 1010, 1011, 1004, 1007, 1008, 1012, 1016, 1009, 1013, 1014, 1015, 1, 2,
-             1020, 1021, 1022, 1023]
+DEFAULT_FIELDS = {
+    ID["IDC_ITERATIONS"]: "10000", ID["IDC_CENTERX"]: "-0.500", ID["IDC_CENTERY"]: "0.000",
+    ID["IDC_SAMPLEPOINTS"]: "320", ID["IDC_X"]: "0.00000000", ID["IDC_Y"]: "0.00000000",
+    ID["IDC_SAMPLERADIUS"]: "0.005000", ID["IDC_DRIFTX"]: "0.000000", ID["IDC_DRIFTY"]: "0.000000",
+    ID["IDC_BORDERDISTANCE"]: "0.0000099999997", ID["IDC_OUTPUTWIDTH"]: "2048", ID["IDC_OUTPUTHEIGHT"]: "2048",
+    ID["IDC_BRIGHTNESS"]: "12", ID["IDC_MAXBAILOUT"]: "4.000", ID["IDC_MINBAILOUT"]: "0.0000099999997",
+}
+DEFAULT_CHECKS = {ID["IDC_CLEAR"]: 1, ID["IDC_JULIA"]: 0, ID["IDC_BORDERONLY"]: 0, ID["IDC_CHECKBAILOUT"]: 0,
+                  ID["IDC_PREVIEW"]: 0}
+# Tab stops after the Iterations field, in order (1 and 2: the OK and Cancel buttons).
+TAB_ORDER = [ID[name] if name else number for name, number in (
+    ("IDC_ITERATIONS", 0), ("IDC_CENTERX", 0), ("IDC_CENTERY", 0), ("IDC_SAMPLEPOINTS", 0), ("IDC_X", 0),
+    ("IDC_Y", 0), ("IDC_SAMPLERADIUS", 0), ("IDC_DRIFTX", 0), ("IDC_DRIFTY", 0), ("IDC_BORDERDISTANCE", 0),
+    ("IDC_OUTPUTWIDTH", 0), ("IDC_BRIGHTNESS", 0), ("IDC_CLEAR", 0), ("IDC_JULIA", 0), ("IDC_BORDERONLY", 0),
+    ("", 1), ("", 2), ("IDC_CHECKBAILOUT", 0), ("IDC_MAXBAILOUT", 0), ("IDC_MINBAILOUT", 0), ("IDC_PREVIEW", 0))]
 
 
 def FocusField(test, cid):
@@ -401,7 +411,7 @@ def properties_fields_save_and_cancel(test):
         Check(Field(controls, cid)["text"] == text, "field %d shows %r, expected %r" % (cid, Field(controls, cid)["text"], text))
     for cid, state in DEFAULT_CHECKS.items():
         Check(Field(controls, cid)["checked"] == state, "check box %d is %d" % (cid, Field(controls, cid)["checked"]))
-    Check(not Field(controls, 1017)["enabled"], "the Height field is not disabled")
+    Check(not Field(controls, ID["IDC_OUTPUTHEIGHT"])["enabled"], "the Height field is not disabled")
     # Esc changes nothing.
     h.Type(test, "777")
     h.Key(test, "Escape")
@@ -410,7 +420,7 @@ def properties_fields_save_and_cancel(test):
     # Cancel by its button changes nothing.
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    Check(Field(controls, 1002)["text"] == "10000", "Esc changed Iterations")
+    Check(Field(controls, ID["IDC_ITERATIONS"])["text"] == "10000", "Esc changed Iterations")
     h.Type(test, "555")
     ClickControl(test, Field(controls, 2))
     DialogGone(test, dialog["hwnd"])
@@ -421,10 +431,10 @@ def properties_fields_save_and_cancel(test):
     h.Key(test, "Tab")
     h.Type(test, "-0.25")  # Center X
     # From Center X (index 1) to Julia (index 13).
-    h.Key(test, *["Tab"] * (TAB_ORDER.index(1014) - 1))
+    h.Key(test, *["Tab"] * (TAB_ORDER.index(ID["IDC_JULIA"]) - 1))
     h.Key(test, "space")
     controls = h.Controls(test, dialog["hwnd"])
-    Check(Field(controls, 1014)["checked"] == 1, "the Julia box did not tick")
+    Check(Field(controls, ID["IDC_JULIA"])["checked"] == 1, "the Julia box did not tick")
     h.Key(test, "Return")
     DialogGone(test, dialog["hwnd"])
     expected = ["[HV]", "Width=2048", "Height=2048", "Iterations=5000", "SamplePoints=320", "Brightness=12",
@@ -436,8 +446,8 @@ def properties_fields_save_and_cancel(test):
     Check(lines == expected, "Halovane.ini holds %r, expected %r" % (lines, expected))
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    Check(Field(controls, 1002)["text"] == "5000" and Field(controls, 1018)["text"] == "-0.250",
-          "reopened dialog shows %r, %r" % (Field(controls, 1002)["text"], Field(controls, 1018)["text"]))
+    Check(Field(controls, ID["IDC_ITERATIONS"])["text"] == "5000" and Field(controls, ID["IDC_CENTERX"])["text"] == "-0.250",
+          "reopened dialog shows %r, %r" % (Field(controls, ID["IDC_ITERATIONS"])["text"], Field(controls, ID["IDC_CENTERX"])["text"]))
     h.Key(test, "Escape")
     DialogGone(test, dialog["hwnd"])
     h.Key(test, "alt+f", "x")
@@ -455,7 +465,7 @@ def properties_output_size_and_memory(test):
     # During a run the new output size is refused silently.
     ini_before = ReadIni(test)
     dialog = OpenProperties(test)
-    FocusField(test, 1016)
+    FocusField(test, ID["IDC_OUTPUTWIDTH"])
     h.Type(test, "1024")
     h.Key(test, "Return")
     DialogStays(test, dialog["hwnd"])
@@ -469,8 +479,8 @@ def properties_output_size_and_memory(test):
     # After Stop the same change is accepted.
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    Check(Field(controls, 1016)["text"] == "2048", "the refused size was kept: %r" % Field(controls, 1016)["text"])
-    FocusField(test, 1016)
+    Check(Field(controls, ID["IDC_OUTPUTWIDTH"])["text"] == "2048", "the refused size was kept: %r" % Field(controls, ID["IDC_OUTPUTWIDTH"])["text"])
+    FocusField(test, ID["IDC_OUTPUTWIDTH"])
     h.Type(test, "1024")
     h.Key(test, "Return")
     DialogGone(test, dialog["hwnd"])
@@ -481,7 +491,7 @@ def properties_output_size_and_memory(test):
     h.WaitFor("output.bmp of the new size", lambda: os.path.exists(path) and os.path.getsize(path) == 54 + 1024 * 1024 * 3, 20)
     # A sample count that cannot be allocated: the box, and the dialog stays.
     dialog = OpenProperties(test)
-    FocusField(test, 1003)
+    FocusField(test, ID["IDC_SAMPLEPOINTS"])
     h.Type(test, "1000000000")
     h.Key(test, "Return")
     box = WaitMessageBox(test, "Out of memory. Choose a smaller sample size.")
@@ -495,8 +505,8 @@ def properties_output_size_and_memory(test):
     Check(order.index(dialog["hwnd"]) < order.index(test["hwnd"]),
           "after the memory box closed, the Properties dialog lies hidden behind the main window")
     controls = h.Controls(test, dialog["hwnd"])
-    Check(Field(controls, 1003)["text"] == "1000000000", "the dialog's fields changed after the failure")
-    ClickControl(test, Field(controls, 1003))
+    Check(Field(controls, ID["IDC_SAMPLEPOINTS"])["text"] == "1000000000", "the dialog's fields changed after the failure")
+    ClickControl(test, Field(controls, ID["IDC_SAMPLEPOINTS"]))
     h.Key(test, "End", "shift+Home")
     h.Type(test, "320")
     h.Key(test, "Return")
@@ -519,11 +529,11 @@ def hand_written_settings(test):
     CheckLeftPaneShows(test, "start-up left pane with hand-written settings", "--runs", "0")
     dialog = OpenProperties(test)
     controls = h.Controls(test, dialog["hwnd"])
-    shown = {cid: Field(controls, cid)["text"] for cid in (1002, 1003, 1010, 1011, 1018, 1019, 1016, 1017, 1004)}
-    wanted = {1002: "3000", 1003: "640", 1010: "-0.75000000", 1011: "0.10000000", 1018: "-0.750", 1019: "0.125",
-              1016: "1024", 1017: "512", 1004: "0.020000"}
+    shown = {cid: Field(controls, cid)["text"] for cid in (ID["IDC_ITERATIONS"], ID["IDC_SAMPLEPOINTS"], ID["IDC_X"], ID["IDC_Y"], ID["IDC_CENTERX"], ID["IDC_CENTERY"], ID["IDC_OUTPUTWIDTH"], ID["IDC_OUTPUTHEIGHT"], ID["IDC_SAMPLERADIUS"])}
+    wanted = {ID["IDC_ITERATIONS"]: "3000", ID["IDC_SAMPLEPOINTS"]: "640", ID["IDC_X"]: "-0.75000000", ID["IDC_Y"]: "0.10000000", ID["IDC_CENTERX"]: "-0.750", ID["IDC_CENTERY"]: "0.125",
+              ID["IDC_OUTPUTWIDTH"]: "1024", ID["IDC_OUTPUTHEIGHT"]: "512", ID["IDC_SAMPLERADIUS"]: "0.020000"}
     Check(shown == wanted, "the dialog shows %r, expected %r" % (shown, wanted))
-    Check(Field(controls, 1013)["checked"] == 1, "Clear=7 does not read as on")
+    Check(Field(controls, ID["IDC_CLEAR"])["checked"] == 1, "Clear=7 does not read as on")
     h.Key(test, "Return")
     DialogGone(test, dialog["hwnd"])
     lines = [l.lower() for l in ReadIni(test)]

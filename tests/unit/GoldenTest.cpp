@@ -119,41 +119,29 @@ void Region(float re, float im, float side)
     app.regionReciprocal = static_cast<float>(1.0 / side);
 }
 
+// A view run, then (chained) a region run: BorderOnly snaps and reseeds of
+// escaped samples, the generator continuing across runs. Both images count.
+void ViewThenRegion()
+{
+    Size(256, 256);
+    app.settings.Iterations = 400;
+    app.settings.BorderOnly = true;
+    app.settings.CheckBailout = true;
+    app.settings.SampleRadius = 0.3f;
+    app.settings.X = -0.75f;
+    app.settings.Y = 0.1f;
+    app.settings.DriftX = 0.01f;
+    Region(-0.5f, 0.0f, 3.0f);
+}
+
+void RegionSecond(int runEnds)
+{
+    if (runEnds == 1) app.regionMode = true;
+}
+
 const Scene kScenes[] = {
-    // A view run, then (chained) a region run: BorderOnly snaps and reseeds
-    // of escaped samples, the generator continuing across runs.
-    {"view-then-region-view",
-     [] {
-         Size(256, 256);
-         app.settings.Iterations = 400;
-         app.settings.BorderOnly = true;
-         app.settings.CheckBailout = true;
-         app.settings.SampleRadius = 0.3f;
-         app.settings.X = -0.75f;
-         app.settings.Y = 0.1f;
-         app.settings.DriftX = 0.01f;
-         Region(-0.5f, 0.0f, 3.0f);
-     },
-     [](int count) {
-         if (count == 1) app.regionMode = true;
-     },
-     2, false},
-    {"view-then-region-output",
-     [] {
-         Size(256, 256);
-         app.settings.Iterations = 400;
-         app.settings.BorderOnly = true;
-         app.settings.CheckBailout = true;
-         app.settings.SampleRadius = 0.3f;
-         app.settings.X = -0.75f;
-         app.settings.Y = 0.1f;
-         app.settings.DriftX = 0.01f;
-         Region(-0.5f, 0.0f, 3.0f);
-     },
-     [](int count) {
-         if (count == 1) app.regionMode = true;
-     },
-     2, true},
+    {"view-then-region-view", ViewThenRegion, RegionSecond, 2, false},
+    {"view-then-region-output", ViewThenRegion, RegionSecond, 2, true},
     // Julia, an odd size whose rows are filled out in the file, a region
     // partly off the set, and converged samples reseeded (MinBailout).
     {"julia-odd-size",
