@@ -1,4 +1,4 @@
-// Reading --settings: only poll() decides when a read may wait, so neither a
+// Reading --settings on POSIX systems: only poll() decides when a read may wait, so neither a
 // stream that never ends nor one that never starts can hold the program.
 #include "cli/SettingsInput.h"
 
