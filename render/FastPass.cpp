@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "app/AppState.h"
@@ -154,14 +155,14 @@ struct PassContext {
 };
 
 // Kept between passes so their capacity is reused; only the worker runs passes.
-static std::vector<ChunkWork*> chunkWork;
+static std::vector<std::unique_ptr<ChunkWork>> chunkWork;
 static std::vector<int32_t> bandStart;    // first row of each band, then the height
 static std::vector<uint8_t> bandOfRow;    // band of each row
 static std::vector<int32_t> passReseeds;  // all of a pass's reseeds, in sample order
 
 static void PrepareParts(int32_t parts, int32_t height)
 {
-    while (static_cast<int32_t>(chunkWork.size()) < parts) chunkWork.push_back(new ChunkWork());
+    while (static_cast<int32_t>(chunkWork.size()) < parts) chunkWork.push_back(std::make_unique<ChunkWork>());
     if (static_cast<int32_t>(bandStart.size()) == parts + 1 && bandStart[parts] == height) return;
     bandStart.assign(parts + 1, 0);
     for (int32_t b = 0; b <= parts; ++b)

@@ -139,7 +139,9 @@ protected:
 
 bool SameBytes(const std::vector<PlanePoint>& a, const std::vector<PlanePoint>& b)
 {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(PlanePoint)) == 0;
+    // memcmp wants real pointers even for no bytes; empty vectors have none.
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(PlanePoint)) == 0);
 }
 
 }  // namespace
