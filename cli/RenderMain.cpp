@@ -159,8 +159,12 @@ int main(int argc, char** argv)
 {
     // A file size limit or a closed pipe makes the write fail with a reason
     // (exit 4) instead of killing the process half way.
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     Options options;
     std::string reason;

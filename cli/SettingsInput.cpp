@@ -3,8 +3,16 @@
 #include "cli/SettingsInput.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <poll.h>
+#else
+// The Windows build (for timings) has no poll(): reads there simply block,
+// and the flags below mean nothing; files are read as bytes.
+#define O_NONBLOCK 0
+#define O_NOCTTY 0
+#define O_CLOEXEC O_BINARY
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -32,10 +40,12 @@ static bool ReadBounded(int fd, std::string& bytes, std::string& reason)
         if (left <= 0)
             return Fail(reason, "the input did not end within " +
                                     std::to_string(kSettingsInputMilliseconds / 1000) + " s");
+#ifndef _WIN32
         struct pollfd wait = {fd, POLLIN, 0};
         const int ready = poll(&wait, 1, static_cast<int>(left));
         if (ready < 0 && errno != EINTR) return Fail(reason, std::strerror(errno));
         if (ready <= 0) continue;
+#endif
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
