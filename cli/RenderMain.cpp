@@ -130,7 +130,7 @@ static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
         const uint32_t ended = runsDone;
         const uint32_t run = ended < runsWanted ? ended + 1u : runsWanted;
-        const std::string text = ProgressText(last ? total : passes, total, ms, run, runsWanted);
+        const std::string text = ProgressText(passes, total, ms, run, runsWanted);
         if (terminal) {
             // Spaces wipe what is left of a longer line before.
             const size_t wipe = shown > text.size() ? shown - text.size() : 0;
