@@ -101,24 +101,24 @@ static bool EndsWithNoCase(const std::string& text, const char* tail)
 // o, x or X. Gives the conversion for a long long and the index after it.
 static bool ReadConversion(const std::string& text, size_t at, std::string& conversion, size_t& next)
 {
-    std::string spec = "%";
+    std::string format = "%";
     size_t k = at;
-    while (k < text.size() && std::strchr("-+ 0", text[k])) spec += text[k++];
+    while (k < text.size() && std::strchr("-+ 0", text[k])) format += text[k++];
     for (int part = 0; part < 2; ++part) {
         if (part == 1) {
             if (k >= text.size() || text[k] != '.') break;
-            spec += text[k++];
+            format += text[k++];
         }
         size_t digits = 0;
         while (k < text.size() && text[k] >= '0' && text[k] <= '9' && digits < 3) {
-            spec += text[k++];
+            format += text[k++];
             ++digits;
         }
         if (digits > 2) return false;
     }
     while (k < text.size() && std::strchr("hljzt", text[k])) ++k;
     if (k >= text.size() || !std::strchr("diuoxX", text[k])) return false;
-    conversion = spec + "ll" + text[k];
+    conversion = format + "ll" + text[k];
     next = k + 1;
     return true;
 }
