@@ -1,8 +1,11 @@
 // halovane-render's command line: options and their values.
 #include "cli/CommandLine.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 
+#include "output/Png.h"
 #include "render/RenderPath.h"
 #include "settings/RealText.h"
 
@@ -11,24 +14,35 @@ const char* const usageText =
     "  --settings FILE       read the settings from FILE, a pipe, or - for standard\n"
     "                        input (default: Halovane.ini beside the executable;\n"
     "                        a missing file gives the defaults)\n"
-    "  --set KEY=VALUE       override one setting after loading (repeatable)\n"
+    "  --set KEY=VALUE       override one setting after loading (repeatable;\n"
+    "                        default: none)\n"
     "  --start X,Y           start point (default: the settings' X, Y)\n"
-    "  --snap                pull the start point onto the set border\n"
+    "  --snap                pull the start point onto the set border (default: off)\n"
     "  --region CX,CY,W      region mode over the square centred at (CX, CY)\n"
     "                        with side W (default: view mode, 512 x 512)\n"
     "  --runs N              N runs chained as in continuous mode (default 1)\n"
-    "  -o, --output FILE     the bitmap written at the end (default output.bmp;\n"
+    "  -o, --output FILE     the image written at the end: PNG for a .png name,\n"
+    "                        a bitmap for any other (default output.bmp;\n"
     "                        - for standard output)\n"
+    "  --frames PATTERN      also write the image after every run, to PATTERN\n"
+    "                        with one integer conversion numbered from 1, as PNG\n"
+    "                        or bitmap by its extension, e.g. f-%04d.png\n"
+    "                        (default: no frames)\n"
     "  --print-settings      print the effective settings file lines, then exit\n"
+    "                        (default: off)\n"
     "  --save-settings FILE  save the effective settings into FILE, then exit\n"
-    "  --threads N           threads that share the passes (default: every\n"
-    "                        processor)\n"
+    "                        (default: none)\n"
+    "  --threads N           threads that share the passes, 1 to 256 (default:\n"
+    "                        every processor)\n"
     "  --path NAME           reference (the plain passes), sse2, avx2 or best\n"
     "                        (default); a path the processor lacks gives best\n"
-    "  --quiet               no progress output\n"
+    "  --quiet               no progress output (default: progress on standard\n"
+    "                        error, redrawn on a terminal, a line every 10 s\n"
+    "                        otherwise)\n"
+    "  --version             show the program's version\n"
     "  --help                show this text\n"
     "exit codes: 0 done, 2 bad command line or settings input, 3 out of memory,\n"
-    "            4 the output could not be written\n";
+    "            4 an image could not be written\n";
 
 // True when text is one whole real number (blanks before it, nothing after).
 static bool ReadWholeReal(const std::string& text, double& value)
@@ -72,6 +86,76 @@ static bool Fail(std::string& reason, const std::string& text)
     return false;
 }
 
+static bool EndsWithNoCase(const std::string& text, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    if (text.size() < n) return false;
+    for (size_t k = 0; k < n; ++k)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + k])) != tail[k]) return false;
+    return true;
+}
+
+// Reads one printf integer conversion at text[at] (just after its '%'):
+// flags (- + space 0), a width and a precision of at most two digits each, a length
+// modifier (ignored: the number is formatted as long long), then d, i, u,
+// o, x or X. Gives the conversion for a long long and the index after it.
+static bool ReadConversion(const std::string& text, size_t at, std::string& conversion, size_t& next)
+{
+    std::string format = "%";
+    size_t k = at;
+    while (k < text.size() && std::strchr("-+ 0", text[k])) format += text[k++];
+    for (int part = 0; part < 2; ++part) {
+        if (part == 1) {
+            if (k >= text.size() || text[k] != '.') break;
+            format += text[k++];
+        }
+        size_t digits = 0;
+        while (k < text.size() && text[k] >= '0' && text[k] <= '9' && digits < 3) {
+            format += text[k++];
+            ++digits;
+        }
+        if (digits > 2) return false;
+    }
+    while (k < text.size() && std::strchr("hljzt", text[k])) ++k;
+    if (k >= text.size() || !std::strchr("diuoxX", text[k])) return false;
+    conversion = format + "ll" + text[k];
+    next = k + 1;
+    return true;
+}
+
+bool ParseFramePattern(const char* text, FramePattern& pattern, std::string& reason)
+{
+    const std::string whole = text;
+    const std::string refusal = "--frames needs a pattern with exactly one integer conversion, "
+                                "such as f-%04d.png: " + whole;
+    pattern = FramePattern();
+    bool found = false;
+    for (size_t k = 0; k < whole.size();) {
+        if (whole[k] != '%') {
+            (found ? pattern.after : pattern.before) += whole[k++];
+        } else if (k + 1 < whole.size() && whole[k + 1] == '%') {
+            (found ? pattern.after : pattern.before) += '%';
+            k += 2;
+        } else {
+            if (found || !ReadConversion(whole, k + 1, pattern.conversion, k)) return Fail(reason, refusal);
+            found = true;
+        }
+    }
+    if (!found) return Fail(reason, refusal);
+    const bool png = EndsWithNoCase(whole, ".png");
+    if (!png && !EndsWithNoCase(whole, ".bmp"))
+        return Fail(reason, "--frames needs a pattern ending in .png or .bmp: " + whole);
+    if (png && !PngAvailable()) return Fail(reason, "this build cannot write PNG frames: " + whole);
+    return true;
+}
+
+std::string FrameName(const FramePattern& pattern, uint32_t frame)
+{
+    char number[160];
+    std::snprintf(number, sizeof number, pattern.conversion.c_str(), static_cast<long long>(frame));
+    return pattern.before + number + pattern.after;
+}
+
 bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reason)
 {
     for (int i = 1; i < argc; ++i) {
@@ -86,7 +170,7 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
         const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
                                 name == "--region" || name == "--runs" || name == "-o" ||
                                 name == "--output" || name == "--save-settings" ||
-                                name == "--threads" || name == "--path";
+                                name == "--threads" || name == "--path" || name == "--frames";
         if (takesValue && !value) {
             if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
             value = argv[++i];
@@ -122,7 +206,12 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
                 return Fail(reason, std::string("--runs needs a whole number: ") + value);
         } else if (name == "-o" || name == "--output") {
             if (!*value) return Fail(reason, "empty output file name");
+            if (IsPngName(value) && !PngAvailable())
+                return Fail(reason, std::string("this build cannot write PNG files: ") + value);
             options.output = value;
+        } else if (name == "--frames") {
+            if (!ParseFramePattern(value, options.framePattern, reason)) return false;
+            options.frames = value;
         } else if (name == "--print-settings") {
             options.printSettings = true;
         } else if (name == "--save-settings") {
@@ -138,6 +227,8 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
             options.path = value;
         } else if (name == "--quiet") {
             options.quiet = true;
+        } else if (name == "--version") {
+            options.version = true;
         } else if (name == "--help" || name == "-h") {
             options.help = true;
         } else {

@@ -15,6 +15,13 @@ struct Setting {
     std::string value;
 };
 
+// A --frames pattern split at its one integer conversion, "%%" made "%".
+struct FramePattern {
+    std::string before;
+    std::string conversion;  // printf conversion for a long long, e.g. "%04lld"
+    std::string after;
+};
+
 struct Options {
     const char* settingsFile = nullptr;
     std::vector<Setting> sets;
@@ -28,13 +35,23 @@ struct Options {
     double regionSide = 0.0;
     uint32_t runs = 1;
     const char* output = kOutputFileName;
+    const char* frames = nullptr;  // the pattern as given; none: no frames
+    FramePattern framePattern;
     bool printSettings = false;
     const char* saveSettings = nullptr;
     uint32_t threads = 0;  // 0: every processor
     const char* path = "best";
     bool quiet = false;
+    bool version = false;
     bool help = false;
 };
 
 // Reads argv into options. False with a one-line reason for a bad line.
 bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reason);
+
+// Reads a --frames pattern: exactly one integer conversion (d, i, u, o, x or
+// X, with flags and a width or precision of at most two digits), and a .png
+// or .bmp extension in any case. False with a one-line reason otherwise.
+bool ParseFramePattern(const char* text, FramePattern& pattern, std::string& reason);
+// The file name of frame number frame.
+std::string FrameName(const FramePattern& pattern, uint32_t frame);

@@ -17,8 +17,9 @@
 
 #include "app/AppState.h"
 #include "cli/CommandLine.h"
+#include "cli/Progress.h"
 #include "cli/SettingsInput.h"
-#include "output/Bitmap.h"
+#include "output/Png.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
 #include "render/RenderPath.h"
@@ -76,47 +77,76 @@ static void PrintSettings()
 static Relaxed<uint32_t> runsDone;
 static uint32_t runsWanted = 1;
 
-// Told before the worker decides whether to chain: the last run ends the
+// The image written at the end and after every run: the output image in
+// region mode, the view image otherwise.
+static bool regionOutput = false;
+static const RgbImage& ResultImage() { return regionOutput ? app.outputImage : app.viewImage; }
+
+// The frames asked for, and the first frame that could not be written.
+static const FramePattern* frames = nullptr;
+static std::string frameFailure;
+
+// Told on the worker thread at every run end, before the worker chains the
+// next run: the image is what --runs done would write, and no pass runs
+// while the frame is written. The last run, or a failed frame, ends the
 // chain and the worker loop.
 static void OnRunEnd()
 {
     const uint32_t done = runsDone + 1u;
     runsDone = done;
-    if (done >= runsWanted) {
+    bool last = done >= runsWanted;
+    if (frames) {
+        const std::string name = FrameName(*frames, done);
+        std::string error;
+        if (!WriteImageFile(ResultImage(), name.c_str(), error)) {
+            frameFailure = "cannot write the frame " + name + ": " + error;
+            last = true;
+        }
+    }
+    if (last) {
         app.continuous = false;
         app.quitRequested = true;
     }
 }
 
-static void ShowProgress(const Relaxed<bool>& finished)
+// Progress on standard error until finished: on a terminal one line redrawn
+// four times a second, otherwise a plain line every 10 s.
+static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
 {
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
     const uint32_t firstCount = WorkerPassCount();
     const uint64_t perRun = static_cast<uint64_t>(static_cast<int64_t>(app.settings.Iterations) + 2);
     const uint64_t total = perRun * runsWanted;
-    while (!finished) {
-        for (int k = 0; k < 5 && !finished; ++k) SleepMilliseconds(100);
+    const int pauses = terminal ? 25 : 1000;  // of 10 ms
+    size_t shown = 0;                         // length of the line on screen
+    bool reported = false;
+    for (;;) {
+        for (int k = 0; k < pauses && !finished; ++k) SleepMilliseconds(10);
+        const bool last = finished;
+        if (last && !terminal && !reported) return;
         const uint64_t passes = static_cast<uint32_t>(WorkerPassCount() - firstCount);
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now() - start)
-                            .count();
-        const uint64_t rate = ms > 0 ? passes * 1000 / static_cast<uint64_t>(ms) : 0;
+        const uint64_t ms = static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
         const uint32_t ended = runsDone;
         const uint32_t run = ended < runsWanted ? ended + 1u : runsWanted;
-        std::fprintf(stderr, "\rrun %u/%u, passes %llu/%llu, %llu passes/s", run, runsWanted,
-                     static_cast<unsigned long long>(passes), static_cast<unsigned long long>(total),
-                     static_cast<unsigned long long>(rate));
-        if (rate > 0 && total > passes)
-            std::fprintf(stderr, ", %llu s left   ",
-                         static_cast<unsigned long long>((total - passes) / rate));
-        else
-            std::fprintf(stderr, "              ");
+        const std::string text = ProgressText(passes, total, ms, run, runsWanted);
+        if (terminal) {
+            // Spaces wipe what is left of a longer line before.
+            const size_t wipe = shown > text.size() ? shown - text.size() : 0;
+            std::fprintf(stderr, "\r%s%*s%s", text.c_str(), static_cast<int>(wipe), "", last ? "\n" : "");
+            shown = text.size();
+        } else {
+            std::fprintf(stderr, "halovane-render: %s\n", text.c_str());
+            reported = true;
+        }
+        std::fflush(stderr);
+        if (last) return;
     }
-    std::fprintf(stderr, "\n");
 }
 
 // Runs the worker loop on this thread until the last run has ended.
-static void RenderRuns(bool progress)
+static void RenderRuns(bool progress, bool terminal)
 {
     runsDone = 0;
     SetRunEndListener(OnRunEnd);
@@ -127,7 +157,7 @@ static void RenderRuns(bool progress)
 
     Relaxed<bool> finished{false};
     std::thread display;
-    if (progress) display = std::thread(ShowProgress, std::cref(finished));
+    if (progress) display = std::thread(ShowProgress, std::cref(finished), terminal);
     RenderWorker(nullptr);
     finished = true;
     if (display.joinable()) display.join();
@@ -159,8 +189,10 @@ int main(int argc, char** argv)
 {
     // A file size limit or a closed pipe makes the write fail with a reason
     // (exit 4) instead of killing the process half way.
-#ifndef _WIN32
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
@@ -169,6 +201,10 @@ int main(int argc, char** argv)
     if (!ParseCommandLine(argc, argv, options, reason)) return Usage(reason);
     if (options.help) {
         std::fputs(usageText, stdout);
+        return exitDone;
+    }
+    if (options.version) {
+        std::printf("halovane-render %s\n", HALOVANE_VERSION);
         return exitDone;
     }
     if (!ApplySettings(options, reason)) {
@@ -205,12 +241,16 @@ int main(int argc, char** argv)
     PlaceRegion(options);
 
     runsWanted = options.runs;
-    if (runsWanted > 0) RenderRuns(!options.quiet && isatty(STDERR_FILENO));
+    regionOutput = options.haveRegion;
+    if (options.frames) frames = &options.framePattern;
+    if (runsWanted > 0) RenderRuns(!options.quiet, isatty(STDERR_FILENO) != 0);
+    if (!frameFailure.empty()) {
+        std::fprintf(stderr, "halovane-render: %s\n", frameFailure.c_str());
+        return exitOutput;
+    }
 
     std::string error;
-    const bool written = options.haveRegion ? WriteOutputBitmap(options.output, error)
-                                            : WriteImageBitmap(app.viewImage, options.output, error);
-    if (!written) {
+    if (!WriteImageFile(ResultImage(), options.output, error)) {
         std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output,
                      error.c_str());
         return exitOutput;

@@ -1,5 +1,6 @@
-// Reading --settings on POSIX systems: only poll() decides when a read may wait, so neither a
-// stream that never ends nor one that never starts can hold the program.
+// Reading --settings on POSIX systems: only poll() decides when a read may
+// wait, so neither a stream that never ends nor one that never starts can
+// hold the program.
 #include "cli/SettingsInput.h"
 
 #include <fcntl.h>

@@ -11,12 +11,15 @@ SUDO=""
 export DEBIAN_FRONTEND=noninteractive
 started=$(date +%s)
 
-native_pkgs=(cmake g++ make googletest libgtest-dev libbenchmark-dev python3 zip unzip time)
+native_pkgs=(cmake g++ make googletest libgtest-dev libbenchmark-dev python3 zip unzip time libpng-dev)
 mingw_pkgs=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
             g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 desktop_pkgs=(xvfb xdotool x11-utils x11-apps)
 # clang with its runtime libraries: libFuzzer and the sanitizers.
 fuzz_pkgs=(clang libclang-rt-14-dev)
+# Scene sweeps (scripts/sweep.sh and its test) and the README's scaled pictures
+# (scripts/readme-images.sh).
+tool_pkgs=(parallel imagemagick)
 
 have_all() {
   local p
@@ -30,7 +33,8 @@ apt_install() {
 }
 
 mkdir -p build
-if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" wine wine32:i386 wine64; then
+if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}" \
+            wine wine32:i386 wine64; then
   echo "setup: all packages present"
   echo win32 > build/wine-arch
   exit 0
@@ -38,7 +42,7 @@ fi
 # A machine where 32-bit Wine could not be had keeps the 64-bit fallback an
 # earlier run chose, instead of trying the whole package dance again.
 if [ "$(cat build/wine-arch 2>/dev/null)" = win64 ] &&
-   have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" wine wine64; then
+   have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${tool_pkgs[@]}" wine wine64; then
   echo "setup: all packages present (64-bit Wine, as chosen before)"
   exit 0
 fi
@@ -47,7 +51,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -q
-apt_install "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}"
+apt_install "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}"
 
 # 32-bit Wine needs i386 libraries at exactly the amd64 versions. When one
 # suite's i386 index lags behind (it happens with the security suite), the

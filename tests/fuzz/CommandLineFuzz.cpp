@@ -25,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     argv.push_back(nullptr);
     Options options;
     std::string reason;
-    ParseCommandLine(static_cast<int>(words.size()), argv.data(), options, reason);
+    // A pattern that was taken must name any frame.
+    if (ParseCommandLine(static_cast<int>(words.size()), argv.data(), options, reason) && options.frames) {
+        FrameName(options.framePattern, 1);
+        FrameName(options.framePattern, UINT32_MAX);
+    }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,10 @@
 #include <vector>
 
 #include "platform/Platform.h"
+
+#ifdef HALOVANE_HAVE_PNG
+#include <png.h>
+#endif
 
 namespace {
 
@@ -75,6 +80,49 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// A bitmap file's pixels as held in memory: rows bottom-up, blue, green,
+// red, without the fill bytes that round rows to 4 bytes.
+std::string BitmapPixels(const std::string& file)
+{
+    if (file.size() < 54 || file.compare(0, 2, "BM") != 0) return "not a bitmap";
+    const auto field = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(file[at]) | static_cast<uint8_t>(file[at + 1]) << 8 |
+                                     static_cast<uint8_t>(file[at + 2]) << 16 |
+                                     static_cast<uint32_t>(static_cast<uint8_t>(file[at + 3])) << 24);
+    };
+    const size_t width = field(18), height = field(22), row = width * 3, fileRow = (row + 3) & ~size_t(3);
+    if (file.size() < 54 + fileRow * height) return "a short bitmap";
+    std::string pixels;
+    for (size_t r = 0; r < height; ++r) pixels += file.substr(54 + r * fileRow, row);
+    return pixels;
+}
+
+#ifdef HALOVANE_HAVE_PNG
+// A PNG file's pixels decoded by libpng into the same layout.
+std::string PngPixels(const std::string& file)
+{
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, file.data(), file.size())) return "not a PNG";
+    if (png.format != PNG_FORMAT_RGB) {
+        png_image_free(&png);
+        return "not 8-bit RGB";
+    }
+    png.format = PNG_FORMAT_BGR;
+    std::string pixels(PNG_IMAGE_SIZE(png), '\0');
+    const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(png));
+    if (!png_image_finish_read(&png, nullptr, &pixels[0], stride, nullptr)) return "a broken PNG";
+    return pixels;
+}
+
+// The pixels of a .png or a bitmap file.
+std::string ImagePixels(const std::string& name)
+{
+    const std::string file = ReadAll(name);
+    return name.compare(name.size() - 4, 4, ".png") == 0 ? PngPixels(file) : BitmapPixels(file);
+}
+#endif
+
 bool Contains(const std::vector<std::string>& lines, const std::string& line)
 {
     for (const std::string& l : lines)
@@ -124,6 +172,14 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
         {"--set Width=100000 --set Height=100000 --runs 0", 3, "Memory Error."},
         {"--runs 0 -o no-such-directory/out.bmp", 4, "no-such-directory/out.bmp"},
         {"--save-settings no-such-directory/s.ini", 4, "no-such-directory/s.ini"},
+        {"--version", 0, ""},
+        {"--threads 0", 2, "--threads needs a count from 1 to 256: 0"},
+        {"--frames f.png", 2, "exactly one integer conversion"},
+        {"--frames f-%d-%d.png", 2, "exactly one integer conversion"},
+        {"--frames f-%s.png", 2, "exactly one integer conversion"},
+        {"--frames f-%d.jpg", 2, "ending in .png or .bmp"},
+        {"--set Iterations=10 --runs 2 --frames no-such-directory/f-%d.png", 4,
+         "cannot write the frame no-such-directory/f-1.png: No such file or directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -132,8 +188,26 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
         EXPECT_NE(err.find(c.inError), std::string::npos) << err;
     }
     std::string out;
-    Render("--help", &out);
-    EXPECT_NE(out.find("usage: halovane-render"), std::string::npos);
+    Render("--version", &out);
+    EXPECT_EQ(out, "halovane-render 1.0\n");
+}
+
+// Every option's entry in --help, up to the next option, names its default.
+TEST(RenderCli, HelpGivesEveryDefault)
+{
+    std::string out;
+    ASSERT_EQ(Render("--help", &out), 0);
+    EXPECT_EQ(out.compare(0, 22, "usage: halovane-render"), 0);
+    std::vector<std::string> entries;
+    for (const std::string& line : Lines(out)) {
+        if (line.compare(0, 3, "  -") == 0) entries.push_back(line);
+        else if (line.compare(0, 3, "   ") == 0 && !entries.empty()) entries.back() += line;
+    }
+    EXPECT_EQ(entries.size(), 15u);
+    for (const std::string& entry : entries) {
+        if (entry.find("--help") != std::string::npos || entry.find("--version") != std::string::npos) continue;
+        EXPECT_NE(entry.find("default"), std::string::npos) << entry;
+    }
 }
 
 TEST(RenderCli, AFileSizeLimitIsAnOutputFailureThatKeepsTheOldFile)
@@ -292,6 +366,153 @@ TEST(RenderCli, SavingSettingsLeavesLinksAndPipesAlone)
     std::remove("cli-settings.ini.tmp");
     std::remove("cli-settings.ini");
     std::remove("cli-victim");
+}
+
+#ifdef HALOVANE_HAVE_PNG
+// The PNG holds exactly the bitmap's pixels, for a .png name in any case;
+// rows of odd lengths included.
+TEST(RenderCli, PngFilesHoldTheBitmapsPixels)
+{
+    const char* scenes[] = {
+        "--set Iterations=300",
+        "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=203 --set Height=101 --set Iterations=500",
+    };
+    for (const char* scene : scenes) {
+        SCOPED_TRACE(scene);
+        ASSERT_EQ(Render(std::string(scene) + " --quiet -o cli-pixels.bmp"), 0);
+        ASSERT_EQ(Render(std::string(scene) + " --quiet -o cli-pixels.PNG"), 0);
+        const std::string bitmap = BitmapPixels(ReadAll("cli-pixels.bmp"));
+        const std::string png = ReadAll("cli-pixels.PNG");
+        EXPECT_EQ(png.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+        EXPECT_LT(png.size(), bitmap.size()) << "compressed";
+        EXPECT_EQ(PngPixels(png), bitmap);
+    }
+    std::remove("cli-pixels.bmp");
+    std::remove("cli-pixels.PNG");
+}
+
+// The PNG goes through the same writer as the bitmap: into a FIFO, through a
+// link, keeping the old file's mode.
+TEST(RenderCli, PngFilesAreWrittenLikeBitmaps)
+{
+    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    std::remove("cli-out.png");
+    ASSERT_EQ(mkfifo("cli-out.png", 0600), 0);
+    EXPECT_EQ(Shell(render + " -o cli-out.png & head -c 8 cli-out.png | od -An -c; wait"),
+              " 211   P   N   G  \\r  \\n 032  \\n\n");
+    std::remove("cli-out.png");
+
+    { std::ofstream("cli-target.png", std::ios::binary) << "old"; }
+    chmod("cli-target.png", 0640);
+    std::remove("cli-link.png");
+    ASSERT_EQ(symlink("cli-target.png", "cli-link.png"), 0);
+    EXPECT_EQ(Render("--runs 0 -o cli-link.png"), 0);
+    struct stat info;
+    ASSERT_EQ(lstat("cli-link.png", &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat("cli-target.png", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(PngPixels(ReadAll("cli-target.png")).size(), 512u * 512 * 3);
+    std::remove("cli-link.png");
+    std::remove("cli-target.png");
+}
+
+// Frame k is the image of the same command with --runs k, in the format of
+// the pattern's extension, in view and in region mode.
+TEST(RenderCli, FrameKIsTheImageOfRunsK)
+{
+    const struct {
+        const char* scene;
+        const char* pattern;
+        const char* frame[3];
+    } cases[] = {
+        {"--start -0.75,0.1 --set Iterations=200 --set DriftX=0.002", "cli-view-%d.bmp",
+         {"cli-view-1.bmp", "cli-view-2.bmp", "cli-view-3.bmp"}},
+        {"--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 --set Iterations=400 "
+         "--set CheckBailout=1 --set DriftY=0.003",
+         "cli-region-%02d.png", {"cli-region-01.png", "cli-region-02.png", "cli-region-03.png"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scene);
+        const std::string scene = std::string(c.scene) + " --quiet";
+        ASSERT_EQ(Render(scene + " --runs 3 --frames " + c.pattern + " -o cli-final.png"), 0);
+        for (uint32_t k = 1; k <= 3; ++k) {
+            SCOPED_TRACE(k);
+            const std::string alone = std::string("cli-alone") + (c.pattern + std::strlen(c.pattern) - 4);
+            ASSERT_EQ(Render(scene + " --runs " + std::to_string(k) + " -o " + alone), 0);
+            const std::string frame = ReadAll(c.frame[k - 1]);
+            EXPECT_GT(frame.size(), 54u);
+            EXPECT_EQ(frame, ReadAll(alone));
+            std::remove(alone.c_str());
+        }
+        EXPECT_NE(ReadAll(c.frame[0]), ReadAll(c.frame[2])) << "the runs differ";
+        EXPECT_EQ(PngPixels(ReadAll("cli-final.png")), ImagePixels(c.frame[2])) << "-o names the final image";
+        for (const char* f : c.frame) std::remove(f);
+    }
+    std::remove("cli-final.png");
+}
+#endif
+
+// A frame that cannot be written ends the render with exit code 4 and the
+// file's name; the frames before it stay and no final image is written.
+TEST(RenderCli, AFrameThatCannotBeWrittenStopsTheRender)
+{
+    std::remove("cli-stop-1.bmp");
+    std::remove("cli-stop-final.bmp");
+    mkdir("cli-stop-2.bmp", 0755);
+    std::string err;
+    EXPECT_EQ(Render("--set Iterations=50 --runs 4 --frames cli-stop-%d.bmp -o cli-stop-final.bmp", nullptr,
+                     &err),
+              4);
+    EXPECT_NE(err.find("cannot write the frame cli-stop-2.bmp: Is a directory"), std::string::npos) << err;
+    EXPECT_EQ(ReadAll("cli-stop-1.bmp").size(), kImageBytes);
+    struct stat info;
+    EXPECT_NE(stat("cli-stop-3.bmp", &info), 0);
+    EXPECT_NE(stat("cli-stop-final.bmp", &info), 0);
+    std::remove("cli-stop-1.bmp");
+    rmdir("cli-stop-2.bmp");
+}
+
+// scripts/sweep.sh renders every scene line into OUTDIR/NNNN.png, with GNU
+// parallel and with xargs -P, each the same as the renderer alone.
+TEST(RenderCli, TheSweepScriptRendersEveryScene)
+{
+    {
+        std::ofstream scenes("cli-scenes.txt", std::ios::binary);
+        // Shell quoting, a trailing blank, and an -o that the script's own wins over.
+        scenes << "# three small scenes\n"
+                  "--settings cli-absent.ini --set Iterations=200 --set SamplePoints=50\n"
+                  "\n"
+                  "--settings cli-absent.ini --start -0.75,0.1 --snap --set 'SampleRadius=0.01' "
+                  "--set Iterations=100 \n"
+                  "--settings cli-absent.ini --region 0,0,2 --set Width=64 --set Height=64 "
+                  "--set Iterations=300 -o ignored.png\n";
+    }
+    const char* scenes[] = {"--set Iterations=200 --set SamplePoints=50",
+                            "--start -0.75,0.1 --snap --set SampleRadius=0.01 --set Iterations=100",
+                            "--region 0,0,2 --set Width=64 --set Height=64 --set Iterations=300"};
+    const char* names[] = {"0002.png", "0004.png", "0005.png"};
+    for (const char* tool : {"parallel", "xargs"}) {
+        SCOPED_TRACE(tool);
+        std::filesystem::remove_all("cli-sweep");
+        const std::string sweep = std::string("HALOVANE_RENDER='") + RendererPath() + "' SWEEP_TOOL=" + tool +
+                                  " SWEEP_JOBS=2 bash '" + HALOVANE_SOURCE_DIR +
+                                  "/scripts/sweep.sh' cli-scenes.txt cli-sweep; echo $?";
+        EXPECT_EQ(Shell(sweep), "0\n");
+        std::vector<std::string> written;
+        for (const auto& entry : std::filesystem::directory_iterator("cli-sweep"))
+            written.push_back(entry.path().filename().string());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, std::vector<std::string>(std::begin(names), std::end(names)));
+        EXPECT_EQ(ReadAll("ignored.png"), "");
+        for (size_t k = 0; k < 3; ++k) {
+            ASSERT_EQ(Render(std::string(scenes[k]) + " --quiet -o cli-sweep-alone.png"), 0);
+            EXPECT_EQ(ReadAll("cli-sweep/" + std::string(names[k])), ReadAll("cli-sweep-alone.png")) << names[k];
+        }
+    }
+    std::filesystem::remove_all("cli-sweep");
+    std::remove("cli-sweep-alone.png");
+    std::remove("cli-scenes.txt");
 }
 
 }  // namespace
