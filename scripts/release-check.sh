@@ -24,7 +24,7 @@ if [ "$(cat "$root/build/wine-arch" 2>/dev/null || echo win32)" = win64 ]; then
 fi
 cmake -S "$tmp/src" -B "$tmp/windows" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/$toolchain" >/dev/null
-cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo
+cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo titlehook
 cmake -S "$tmp/src" -B "$tmp/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tmp/native" -j "$jobs" --target halovane-render
 
