@@ -159,8 +159,10 @@ int main(int argc, char** argv)
 {
     // A file size limit or a closed pipe makes the write fail with a reason
     // (exit 4) instead of killing the process half way.
+#if !defined(_WIN32)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     Options options;
     std::string reason;

@@ -3,8 +3,16 @@
 #include "cli/SettingsInput.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
+#if defined(_WIN32)
+// Windows has no poll() for files and pipes: there a read may wait, and only
+// the size is bounded.
+const int kOpenFlags = O_RDONLY | O_BINARY;
+#else
+#include <poll.h>
+// Non-blocking open: a pipe without a writer would otherwise wait forever.
+const int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -32,8 +40,12 @@ static bool ReadBounded(int fd, std::string& bytes, std::string& reason)
         if (left <= 0)
             return Fail(reason, "the input did not end within " +
                                     std::to_string(kSettingsInputMilliseconds / 1000) + " s");
+#if defined(_WIN32)
+        const int ready = 1;
+#else
         struct pollfd wait = {fd, POLLIN, 0};
         const int ready = poll(&wait, 1, static_cast<int>(left));
+#endif
         if (ready < 0 && errno != EINTR) return Fail(reason, std::strerror(errno));
         if (ready <= 0) continue;
         const ssize_t n = read(fd, chunk, sizeof chunk);
@@ -54,8 +66,7 @@ bool ReadSettingsInput(const char* path, std::string& bytes, bool& missing, std:
     bytes.clear();
     missing = false;
     const bool standardInput = std::strcmp(path, "-") == 0;
-    // Non-blocking open: a pipe without a writer would otherwise wait forever.
-    const int fd = standardInput ? STDIN_FILENO : open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = standardInput ? STDIN_FILENO : open(path, kOpenFlags);
     if (fd < 0) {
         missing = errno == ENOENT;
         return missing || Fail(reason, std::strerror(errno));
@@ -69,6 +80,7 @@ bool LoadSettingsBytes(const std::string& bytes, std::string& reason)
 {
     // The profile reader takes a file: give it a private copy.
     const char* folder = std::getenv("TMPDIR");
+    if (!folder || !*folder) folder = std::getenv("TEMP");
     std::string name = std::string(folder && *folder ? folder : "/tmp") + "/halovane-settings-XXXXXX";
     const int fd = mkstemp(&name[0]);
     if (fd < 0) return Fail(reason, std::string("cannot make a temporary copy: ") + std::strerror(errno));
