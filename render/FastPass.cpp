@@ -155,6 +155,8 @@ struct PassContext {
     SampleSet* samples;
     uint8_t* pixels;
     int32_t parts;  // chunks of samples, and row bands
+    int32_t threads;
+    bool borderOnly;  // read once: whether reseeds snap decides where they run
 };
 
 // Kept between passes so their capacity is reused; only the worker runs passes.
@@ -242,6 +244,16 @@ static void SplatBand(void* context, int32_t band)
     }
 }
 
+// A reseeded sample is first plotted in the next pass, so reseeding after
+// the steps, in sample order, draws and places exactly as the plain pass.
+static void ReseedPass(void* context)
+{
+    const PassContext& pc = *static_cast<const PassContext*>(context);
+    if (!passReseeds.empty())
+        ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.borderOnly,
+                      pc.threads);
+}
+
 static StepBlockFunction StepFunction(RenderPath path)
 {
     return path == renderPathAvx2 && RenderPathAvailable(renderPathAvx2) ? StepBlockAvx2 : StepBlockSse2;
@@ -274,6 +286,8 @@ void FastRegionPass()
     int32_t parts = std::min(kMaxParts, threads * kPartsPerThread);
     if (pc.pixels) parts = std::min(parts, image.height);  // a band per part
     pc.parts = threads > 1 && s.count >= kShareFrom ? parts : 1;
+    pc.threads = threads;
+    pc.borderOnly = app.settings.BorderOnly;
 
     passReseeds.clear();
     if (pc.parts == 1) {
@@ -287,14 +301,17 @@ void FastRegionPass()
     } else {
         PrepareParts(pc.parts, image.height);
         RunParts(StepChunk, &pc, pc.parts, threads - 1);
-        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, threads - 1);
         for (int32_t part = 0; part < pc.parts; ++part) {
             const std::vector<int32_t>& r = chunkWork[part]->reseeds;
             passReseeds.insert(passReseeds.end(), r.begin(), r.end());
         }
+        if (pc.pixels && !pc.borderOnly) {
+            // Reseeds without snaps touch no pixel and no splat entry: the
+            // worker makes them while the helpers begin the splats.
+            RunParts(SplatBand, &pc, pc.parts, threads - 1, ReseedPass);
+            return;
+        }
+        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, threads - 1);
     }
-    // A reseeded sample is first plotted in the next pass, so reseeding after
-    // the steps, in sample order, draws and places exactly as the plain pass.
-    if (!passReseeds.empty())
-        ReseedSamples(s, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), threads);
+    ReseedPass(&pc);
 }

@@ -239,11 +239,11 @@ static std::vector<PlanePoint> drawn;
 static std::vector<uint32_t> stateBefore;
 static std::vector<uint8_t> snapped;
 
-void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, int32_t threads)
+void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, bool borderOnly, int32_t threads)
 {
     const Jitter j = ReadJitter();
     const bool julia = app.settings.Julia;
-    if (!app.settings.BorderOnly) {
+    if (!borderOnly) {
         for (int32_t k = 0; k < count; ++k) {
             const int32_t i = indices[k];
             s.z[i] = DrawPosition(j);
