@@ -20,4 +20,7 @@ bool SeedPositionsFast();
 // ones: an orbit whose state (z and d, bit for bit) repeats skips its
 // remaining whole cycles, and the walk's first step reuses the first estimate.
 double DistanceEstimateFast(PlanePoint p, int32_t iterations);
+// The estimates of points[0 .. count - 1] on the current path, side by side
+// in vector lanes where the path has them.
+void EstimateBatch(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
 void SnapToBorderFast(PlanePoint& p);
