@@ -1,9 +1,14 @@
-// Distance estimates of independent points four at a time with AVX2: each
+// Distance estimates of independent points four or eight at a time with
+// AVX2. One orbit's step is a chain of dependent operations that leaves
+// the processor mostly idle: a second vector of four lanes, its steps
+// interleaved, comes almost free when there are more than four points. Each
 // lane follows one orbit and takes the next point as soon as its orbit ends,
 // so lanes stay busy while the orbits differ in length. Built for AVX2
 // (without FMA); called only on processors that have it.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "app/SharedTypes.h"
 
@@ -14,11 +19,13 @@ void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count,
 
 namespace {
 
+constexpr int kLanes = 8;
+
 struct Lanes {
-    alignas(32) double re[4], im[4], cRe[4], cIm[4], d[4];
-    alignas(32) double savedRe[4], savedIm[4], savedD[4];
-    alignas(32) int64_t step[4], power[4], length[4];
-    int32_t point[4];  // index into points, -1 when idle
+    alignas(32) double re[kLanes], im[kLanes], cRe[kLanes], cIm[kLanes], d[kLanes];
+    alignas(32) double savedRe[kLanes], savedIm[kLanes], savedD[kLanes];
+    int64_t step[kLanes], power[kLanes], length[kLanes];
+    int32_t point[kLanes];  // index into points, -1 when idle
 };
 
 // The orbit of the lane has ended: its estimate as the plain code forms it.
@@ -43,90 +50,110 @@ void Start(Lanes& l, int lane, const PlanePoint* points, int32_t index)
     l.length[lane] = 0;
 }
 
-}  // namespace
-
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+bool SameBits(double a, double b)
 {
-    Lanes l;
-    int32_t next = 0;
-    int busy = 0;  // lanes following an orbit
-    for (int lane = 0; lane < 4; ++lane) {
-        Start(l, lane, points, next < count ? next : -1);
-        if (next < count) ++next, busy |= 1 << lane;
-    }
-    const __m256d four = _mm256_set1_pd(4.0);
+    int64_t x, y;
+    std::memcpy(&x, &a, 8);
+    std::memcpy(&y, &b, 8);
+    return x == y;
+}
+
+// One step of four orbits, in the operation order of the plain estimate.
+inline void Step(__m256d& re, __m256d& im, __m256d& d, __m256d re2, __m256d im2, __m256d m, __m256d cRe,
+                 __m256d cIm)
+{
     const __m256d two = _mm256_set1_pd(2.0);
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256i limit = _mm256_set1_epi64x(iterations);
-    const __m256i oneStep = _mm256_set1_epi64x(1);
+    d = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(two, d), _mm256_sqrt_pd(m)), _mm256_set1_pd(1.0));
+    const __m256d nextIm = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(two, re), im), cIm);
+    re = _mm256_add_pd(_mm256_sub_pd(re2, im2), cRe);
+    im = nextIm;
+}
+
+// Lanes whose real part and d equal the saved ones bit for bit.
+inline int SameAsSaved(__m256d re, __m256d d, __m256d savedRe, __m256d savedD)
+{
+    const __m256i same = _mm256_and_si256(
+        _mm256_cmpeq_epi64(_mm256_castpd_si256(re), _mm256_castpd_si256(savedRe)),
+        _mm256_cmpeq_epi64(_mm256_castpd_si256(d), _mm256_castpd_si256(savedD)));
+    return _mm256_movemask_pd(_mm256_castsi256_pd(same));
+}
+
+// Lanes whose orbit has escaped: m < 4 goes on, NaN ends.
+inline int Escaped(__m256d m) { return _mm256_movemask_pd(_mm256_cmp_pd(m, _mm256_set1_pd(4.0), _CMP_LT_OQ)) ^ 15; }
+
+// The lanes' orbits on H vectors of four lanes, until every lane is idle or,
+// with two vectors, until the points are all taken and four lanes are enough.
+template <int H>
+void RunLanes(Lanes& l, int& busy, int32_t& next, const PlanePoint* points, double* results, int32_t count,
+              int32_t iterations)
+{
+    constexpr int lanes = 4 * H;
     while (busy) {
-        __m256d re = _mm256_load_pd(l.re), im = _mm256_load_pd(l.im);
-        __m256d d = _mm256_load_pd(l.d);
-        const __m256d cRe = _mm256_load_pd(l.cRe), cIm = _mm256_load_pd(l.cIm);
-        __m256d savedRe = _mm256_load_pd(l.savedRe), savedIm = _mm256_load_pd(l.savedIm);
-        __m256d savedD = _mm256_load_pd(l.savedD);
-        __m256i step = _mm256_load_si256(reinterpret_cast<const __m256i*>(l.step));
-        __m256i power = _mm256_load_si256(reinterpret_cast<const __m256i*>(l.power));
-        __m256i length = _mm256_load_si256(reinterpret_cast<const __m256i*>(l.length));
-        int ended = 0, repeated = 0;
-        for (;;) {
-            const __m256d re2 = _mm256_mul_pd(re, re);
-            const __m256d im2 = _mm256_mul_pd(im, im);
-            const __m256d m = _mm256_add_pd(re2, im2);
-            // A lane goes on while step < iterations and m < 4 (NaN ends it).
-            const __m256d goesOn = _mm256_and_pd(_mm256_cmp_pd(m, four, _CMP_LT_OQ),
-                                                 _mm256_castsi256_pd(_mm256_cmpgt_epi64(limit, step)));
-            ended = (_mm256_movemask_pd(goesOn) ^ 15) & busy;
-            if (ended) break;
-            d = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(two, d), _mm256_sqrt_pd(m)), one);
-            const __m256d nextIm = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(two, re), im), cIm);
-            re = _mm256_add_pd(_mm256_sub_pd(re2, im2), cRe);
-            im = nextIm;
-            step = _mm256_add_epi64(step, oneStep);
-            length = _mm256_add_epi64(length, oneStep);
-            // The whole state bit for bit equal to the one saved: a cycle.
-            const __m256i same = _mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi64(_mm256_castpd_si256(re), _mm256_castpd_si256(savedRe)),
-                                 _mm256_cmpeq_epi64(_mm256_castpd_si256(im), _mm256_castpd_si256(savedIm))),
-                _mm256_cmpeq_epi64(_mm256_castpd_si256(d), _mm256_castpd_si256(savedD)));
-            repeated = _mm256_movemask_pd(_mm256_castsi256_pd(same)) & busy;
-            if (repeated) break;
-            const __m256i save = _mm256_cmpeq_epi64(length, power);
-            const __m256d saveD = _mm256_castsi256_pd(save);
-            savedRe = _mm256_blendv_pd(savedRe, re, saveD);
-            savedIm = _mm256_blendv_pd(savedIm, im, saveD);
-            savedD = _mm256_blendv_pd(savedD, d, saveD);
-            power = _mm256_blendv_epi8(power, _mm256_add_epi64(power, power), save);
-            length = _mm256_andnot_si256(save, length);
+        // The steps every lane takes before one of them reaches its limit or
+        // the length at which it saves its state: the loop counts them once
+        // for all lanes.
+        int64_t run = INT64_MAX;
+        for (int lane = 0; lane < lanes; ++lane)
+            if ((busy >> lane) & 1)
+                run = std::min(run, std::min<int64_t>(iterations - l.step[lane], l.power[lane] - l.length[lane]));
+        __m256d re[H], im[H], d[H], cRe[H], cIm[H], savedRe[H], savedD[H];
+        for (int h = 0; h < H; ++h) {
+            re[h] = _mm256_load_pd(l.re + 4 * h);
+            im[h] = _mm256_load_pd(l.im + 4 * h);
+            d[h] = _mm256_load_pd(l.d + 4 * h);
+            cRe[h] = _mm256_load_pd(l.cRe + 4 * h);
+            cIm[h] = _mm256_load_pd(l.cIm + 4 * h);
+            savedRe[h] = _mm256_load_pd(l.savedRe + 4 * h);
+            savedD[h] = _mm256_load_pd(l.savedD + 4 * h);
         }
-        _mm256_store_pd(l.re, re);
-        _mm256_store_pd(l.im, im);
-        _mm256_store_pd(l.d, d);
-        _mm256_store_pd(l.savedRe, savedRe);
-        _mm256_store_pd(l.savedIm, savedIm);
-        _mm256_store_pd(l.savedD, savedD);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l.step), step);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l.power), power);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l.length), length);
-        if (repeated) {
-            // Every later state repeats with this period and never escapes:
-            // jump over the whole cycles that remain. The lane then goes on
-            // as before; the save below keeps the search going.
-            for (int lane = 0; lane < 4; ++lane) {
-                if (!((repeated >> lane) & 1)) continue;
+        int escaped = 0, perhaps = 0;
+        int64_t k = 0;
+        for (;;) {
+            __m256d re2[H], im2[H], m[H];
+            escaped = 0;
+            for (int h = 0; h < H; ++h) {
+                re2[h] = _mm256_mul_pd(re[h], re[h]);
+                im2[h] = _mm256_mul_pd(im[h], im[h]);
+                m[h] = _mm256_add_pd(re2[h], im2[h]);
+                escaped |= Escaped(m[h]) << 4 * h;
+            }
+            escaped &= busy;
+            if (escaped || k == run) break;
+            for (int h = 0; h < H; ++h) Step(re[h], im[h], d[h], re2[h], im2[h], m[h], cRe[h], cIm[h]);
+            ++k;
+            // The imaginary part is compared below.
+            perhaps = 0;
+            for (int h = 0; h < H; ++h) perhaps |= SameAsSaved(re[h], d[h], savedRe[h], savedD[h]) << 4 * h;
+            perhaps &= busy;
+            if (perhaps) break;
+        }
+        for (int h = 0; h < H; ++h) {
+            _mm256_store_pd(l.re + 4 * h, re[h]);
+            _mm256_store_pd(l.im + 4 * h, im[h]);
+            _mm256_store_pd(l.d + 4 * h, d[h]);
+        }
+        int ended = escaped;
+        for (int lane = 0; lane < lanes; ++lane) {
+            if (!((busy >> lane) & 1)) continue;
+            l.step[lane] += k;
+            l.length[lane] += k;
+            if (((perhaps >> lane) & 1) && SameBits(l.im[lane], l.savedIm[lane])) {
+                // The whole state repeats, so every later one does with this
+                // period and never escapes: jump over the whole cycles left.
                 const int64_t period = l.length[lane];
                 l.step[lane] += (iterations - l.step[lane]) / period * period;
-                if (l.length[lane] == l.power[lane]) {
-                    l.savedRe[lane] = l.re[lane];
-                    l.savedIm[lane] = l.im[lane];
-                    l.savedD[lane] = l.d[lane];
-                    l.power[lane] *= 2;
-                    l.length[lane] = 0;
-                }
             }
-            continue;
+            if (l.length[lane] == l.power[lane]) {
+                l.savedRe[lane] = l.re[lane];
+                l.savedIm[lane] = l.im[lane];
+                l.savedD[lane] = l.d[lane];
+                l.power[lane] *= 2;
+                l.length[lane] = 0;
+            }
+            // Stopped before a step, not after one: a lane at its limit ends.
+            if (!perhaps && l.step[lane] >= iterations) ended |= 1 << lane;
         }
-        for (int lane = 0; lane < 4; ++lane) {
+        for (int lane = 0; lane < lanes; ++lane) {
             if (!((ended >> lane) & 1)) continue;
             results[l.point[lane]] = Finish(l, lane);
             if (next < count) {
@@ -136,7 +163,47 @@ void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count,
                 busy &= ~(1 << lane);
             }
         }
+        if (H > 1 && next >= count && __builtin_popcount(busy) <= 4) return;
     }
+}
+
+void MoveLane(Lanes& l, int from, int to)
+{
+    l.re[to] = l.re[from];
+    l.im[to] = l.im[from];
+    l.cRe[to] = l.cRe[from];
+    l.cIm[to] = l.cIm[from];
+    l.d[to] = l.d[from];
+    l.savedRe[to] = l.savedRe[from];
+    l.savedIm[to] = l.savedIm[from];
+    l.savedD[to] = l.savedD[from];
+    l.step[to] = l.step[from];
+    l.power[to] = l.power[from];
+    l.length[to] = l.length[from];
+    l.point[to] = l.point[from];
+}
+
+}  // namespace
+
+void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+{
+    Lanes l;
+    int32_t next = 0;
+    int busy = 0;  // lanes following an orbit
+    const int lanes = count > 4 ? 8 : 4;
+    for (int lane = 0; lane < lanes; ++lane) {
+        Start(l, lane, points, next < count ? next : -1);
+        if (next < count) ++next, busy |= 1 << lane;
+    }
+    if (lanes == 8) {
+        RunLanes<2>(l, busy, next, points, results, count, iterations);
+        // The last orbits go on in the first four lanes.
+        int moved = 0;
+        for (int lane = 0; lane < 8; ++lane)
+            if ((busy >> lane) & 1) MoveLane(l, lane, moved++);
+        busy = (1 << moved) - 1;
+    }
+    RunLanes<1>(l, busy, next, points, results, count, iterations);
 }
 
 #elif defined(__i386__) || defined(__x86_64__)

@@ -139,11 +139,15 @@ static void SplatEntries(uint8_t* pixels, uint32_t rowBytes, const Colour3* colo
 // Below this many samples a pass is too short to share out.
 constexpr int32_t kShareFrom = 8192;
 constexpr int32_t kMaxParts = 64;
+constexpr int32_t kPartsPerThread = 4;
 
 struct ChunkWork {
     StepOutput out;
-    std::vector<SplatEntry> bins[kMaxParts];  // by row band of the target
-    std::vector<int32_t> reseeds;             // in sample order
+    // By row band of the target: the first binFill[b] entries of bins[b].
+    // The vectors only grow, so a pass writes into kept storage.
+    std::vector<SplatEntry> bins[kMaxParts];
+    size_t binFill[kMaxParts];
+    std::vector<int32_t> reseeds;  // in sample order
 };
 
 struct PassContext {
@@ -152,6 +156,8 @@ struct PassContext {
     SampleSet* samples;
     uint8_t* pixels;
     int32_t parts;  // chunks of samples, and row bands
+    int32_t threads;
+    bool borderOnly;  // read once: whether reseeds snap decides where they run
 };
 
 // Kept between passes so their capacity is reused; only the worker runs passes.
@@ -174,26 +180,38 @@ static void PrepareParts(int32_t parts, int32_t height)
 
 // Sorts a stepped block's splats into the bands that own their rows; a row
 // of a splat that lies in another band goes there as a quarter-only entry.
-static void BinBlock(const StepOutput& out, ChunkWork& work, uint32_t rowBytes)
+// A splat adds at most one entry to any band (its three rows are
+// consecutive), so each band makes room for the block's count first.
+static void BinBlock(const StepOutput& out, ChunkWork& work, int32_t parts, uint32_t rowBytes)
 {
+    SplatEntry* bin[kMaxParts];
+    size_t fill[kMaxParts];
+    for (int32_t b = 0; b < parts; ++b) {
+        fill[b] = work.binFill[b];
+        if (work.bins[b].size() < fill[b] + static_cast<size_t>(out.count))
+            work.bins[b].resize(2 * (fill[b] + static_cast<size_t>(out.count)));
+        bin[b] = work.bins[b].data();
+    }
+    const uint8_t* band = bandOfRow.data();
     for (int32_t j = 0; j < out.count; ++j) {
         const int32_t row = out.rows[j];
         const uint32_t offset = out.offsets[j];
         const uint32_t sample = static_cast<uint32_t>(out.samples[j]);
-        const int32_t band = bandOfRow[row];
+        const int32_t own = band[row];
+        const int32_t below = band[row - 1];
+        const int32_t above = band[row + 1];
         uint32_t flags = 0;
-        const int32_t below = bandOfRow[row - 1];
-        const int32_t above = bandOfRow[row + 1];
-        if (below != band) {
+        if (below != own) {
             flags |= kSkipRowBelow;
-            work.bins[below].push_back({offset - rowBytes, sample | kQuarterOnly});
+            bin[below][fill[below]++] = {offset - rowBytes, sample | kQuarterOnly};
         }
-        if (above != band) {
+        if (above != own) {
             flags |= kSkipRowAbove;
-            work.bins[above].push_back({offset + rowBytes, sample | kQuarterOnly});
+            bin[above][fill[above]++] = {offset + rowBytes, sample | kQuarterOnly};
         }
-        work.bins[band].push_back({offset, sample | flags});
+        bin[own][fill[own]++] = {offset, sample | flags};
     }
+    for (int32_t b = 0; b < parts; ++b) work.binFill[b] = fill[b];
 }
 
 static void ChunkRange(int32_t count, int32_t parts, int32_t part, int32_t& begin, int32_t& end)
@@ -206,14 +224,14 @@ static void StepChunk(void* context, int32_t part)
 {
     const PassContext& pc = *static_cast<const PassContext*>(context);
     ChunkWork& work = *chunkWork[part];
-    for (int32_t b = 0; b < pc.parts; ++b) work.bins[b].clear();
+    for (int32_t b = 0; b < pc.parts; ++b) work.binFill[b] = 0;
     work.reseeds.clear();
     int32_t begin, end;
     ChunkRange(pc.samples->count, pc.parts, part, begin, end);
     for (int32_t block = begin; block < end; block += kStepBlock) {
         const int32_t blockEnd = std::min(end, block + kStepBlock);
         pc.step(pc.k, pc.samples->z, pc.samples->c, block, blockEnd, work.out);
-        if (pc.pixels) BinBlock(work.out, work, pc.k.rowBytes);
+        if (pc.pixels) BinBlock(work.out, work, pc.parts, pc.k.rowBytes);
         work.reseeds.insert(work.reseeds.end(), work.out.reseeds, work.out.reseeds + work.out.reseedCount);
     }
 }
@@ -222,9 +240,19 @@ static void SplatBand(void* context, int32_t band)
 {
     const PassContext& pc = *static_cast<const PassContext*>(context);
     for (int32_t part = 0; part < pc.parts; ++part) {
-        const std::vector<SplatEntry>& bin = chunkWork[part]->bins[band];
-        SplatEntries(pc.pixels, pc.k.rowBytes, pc.samples->colour, bin.data(), bin.size());
+        const ChunkWork& work = *chunkWork[part];
+        SplatEntries(pc.pixels, pc.k.rowBytes, pc.samples->colour, work.bins[band].data(), work.binFill[band]);
     }
+}
+
+// A reseeded sample is first plotted in the next pass, so reseeding after
+// the steps, in sample order, draws and places exactly as the plain pass.
+static void ReseedPass(void* context)
+{
+    const PassContext& pc = *static_cast<const PassContext*>(context);
+    if (!passReseeds.empty())
+        ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.borderOnly,
+                      pc.threads);
 }
 
 static StepBlockFunction StepFunction(RenderPath path)
@@ -254,7 +282,13 @@ void FastRegionPass()
     // Too small an image for any splat: step only.
     pc.pixels = image.width >= 3 && image.height >= 3 ? image.pixels : nullptr;
     const int32_t threads = std::min(RenderThreads(), kMaxParts);
-    pc.parts = threads > 1 && s.count >= kShareFrom && (!pc.pixels || image.height >= threads) ? threads : 1;
+    // Several parts per thread: a thread the system holds back leaves its
+    // parts to the others instead of making them wait.
+    int32_t parts = std::min(kMaxParts, threads * kPartsPerThread);
+    if (pc.pixels) parts = std::min(parts, image.height);  // a band per part
+    pc.parts = threads > 1 && s.count >= kShareFrom ? parts : 1;
+    pc.threads = threads;
+    pc.borderOnly = app.settings.BorderOnly;
 
     passReseeds.clear();
     if (pc.parts == 1) {
@@ -267,15 +301,18 @@ void FastRegionPass()
         }
     } else {
         PrepareParts(pc.parts, image.height);
-        RunParts(StepChunk, &pc, pc.parts, pc.parts - 1);
-        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, pc.parts - 1);
+        RunParts(StepChunk, &pc, pc.parts, threads - 1);
         for (int32_t part = 0; part < pc.parts; ++part) {
             const std::vector<int32_t>& r = chunkWork[part]->reseeds;
             passReseeds.insert(passReseeds.end(), r.begin(), r.end());
         }
+        if (pc.pixels && !pc.borderOnly) {
+            // Reseeds without snaps touch no pixel and no splat entry: the
+            // worker makes them while the helpers begin the splats.
+            RunParts(SplatBand, &pc, pc.parts, threads - 1, ReseedPass);
+            return;
+        }
+        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, threads - 1);
     }
-    // A reseeded sample is first plotted in the next pass, so reseeding after
-    // the steps, in sample order, draws and places exactly as the plain pass.
-    if (!passReseeds.empty())
-        ReseedSamples(s, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), threads);
+    ReseedPass(&pc);
 }

@@ -153,31 +153,30 @@ static void EstimateBatchScalar(const PlanePoint* points, double* results, int32
     for (int32_t k = 0; k < count; ++k) results[k] = DistanceEstimateFast(points[k], iterations);
 }
 
-typedef void (*EstimateBatchFunction)(const PlanePoint*, double*, int32_t, int32_t);
-
-static EstimateBatchFunction BatchFunction()
+void EstimateBatch(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
 {
-    return CurrentRenderPath() == renderPathAvx2 && RenderPathAvailable(renderPathAvx2) ? EstimateBatchAvx2
-                                                                                        : EstimateBatchScalar;
+    if (CurrentRenderPath() == renderPathAvx2 && RenderPathAvailable(renderPathAvx2))
+        EstimateBatchAvx2(points, results, count, iterations);
+    else
+        EstimateBatchScalar(points, results, count, iterations);
 }
 
 // Snaps points[0 .. count - 1] as SnapToBorderFast snaps each one, the walks
 // side by side: each round estimates every walk still going at once.
 static void SnapBatch(PlanePoint* p, int32_t count)
 {
-    const EstimateBatchFunction estimate = BatchFunction();
     const int32_t iterations = app.settings.Iterations;
     const float borderDistance = app.settings.BorderDistance;
     std::vector<double> e(count), b(count), current(count), values(count);
     std::vector<PlanePoint> probes(count);
     std::vector<float> direction(count);
     std::vector<int32_t> walking, still;
-    estimate(p, e.data(), count, iterations);
+    EstimateBatch(p, e.data(), count, iterations);
     for (int32_t k = 0; k < count; ++k) {
         probes[k] = p[k];
         probes[k].im = static_cast<float>(p[k].im + e[k] / 2.0);
     }
-    estimate(probes.data(), b.data(), count, iterations);
+    EstimateBatch(probes.data(), b.data(), count, iterations);
     for (int32_t k = 0; k < count; ++k) {
         const float a = static_cast<float>(e[k]);
         const float s = a < 0.0f ? -1.0f : 1.0f;
@@ -197,7 +196,7 @@ static void SnapBatch(PlanePoint* p, int32_t count)
         if (n == 256 || walking.empty()) break;
         const int32_t m = static_cast<int32_t>(walking.size());
         for (int32_t j = 0; j < m; ++j) probes[j] = p[walking[j]];
-        estimate(probes.data(), values.data(), m, iterations);
+        EstimateBatch(probes.data(), values.data(), m, iterations);
         for (int32_t j = 0; j < m; ++j) current[walking[j]] = values[j];
     }
 }
@@ -239,11 +238,11 @@ static std::vector<PlanePoint> drawn;
 static std::vector<uint32_t> stateBefore;
 static std::vector<uint8_t> snapped;
 
-void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, int32_t threads)
+void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, bool borderOnly, int32_t threads)
 {
     const Jitter j = ReadJitter();
     const bool julia = app.settings.Julia;
-    if (!app.settings.BorderOnly) {
+    if (!borderOnly) {
         for (int32_t k = 0; k < count; ++k) {
             const int32_t i = indices[k];
             s.z[i] = DrawPosition(j);

@@ -109,10 +109,14 @@ void StopHelpers()
 }
 
 void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
-              int32_t helperCount)
+              int32_t helperCount, void (*callerFirst)(void* context))
 {
-    if (parts <= 0) return;
+    if (parts <= 0) {
+        if (callerFirst) callerFirst(context);
+        return;
+    }
     if (helperCount <= 0 || parts == 1) {
+        if (callerFirst) callerFirst(context);
         for (int32_t part = 0; part < parts; ++part) work(context, part);
         return;
     }
@@ -132,6 +136,7 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
         generation.fetch_add(1, std::memory_order_release);
     }
     jobChanged.notify_all();
+    if (callerFirst) callerFirst(context);
     TakeParts(j);
     while (partsDone.load(std::memory_order_acquire) < parts) std::this_thread::yield();
 }

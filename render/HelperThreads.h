@@ -9,8 +9,10 @@ int32_t ProcessorCount();
 // Runs work(context, part) for part = 0 .. parts - 1, on the caller and on
 // up to helpers helper threads, and returns when every part is done. The
 // helpers are started on first use and kept between jobs.
+// When callerFirst is given, the caller runs callerFirst(context) before it
+// takes parts itself, while the helpers have begun.
 void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
-              int32_t helpers);
+              int32_t helpers, void (*callerFirst)(void* context) = nullptr);
 
 // Ends and joins every helper; the next job starts them again.
 void StopHelpers();

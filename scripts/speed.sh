@@ -7,6 +7,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 render=${1:-$here/build/native/cli/halovane-render}
+# The runs happen in a scratch folder: the renderer is named absolutely.
+render=$(cd "$(dirname "$render")" && pwd)/$(basename "$render")
 rounds=${2:-3}
 run=("$render")
 case "$render" in *.exe) run=(bash "$here/scripts/wine-run.sh" "$render") ;; esac

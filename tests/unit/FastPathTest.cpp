@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -194,6 +195,23 @@ TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
             SnapToBorder(a);
             SnapToBorderFast(b);
             EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << p.re << "," << p.im << " at " << iterations;
+        }
+        // Side by side: fewer points than one vector's lanes, then more than
+        // two vectors' lanes, so lanes take new points and go idle.
+        const int32_t count = static_cast<int32_t>(std::size(points));
+        for (int32_t p = renderPathSse2; p < renderPathCount; ++p) {
+            if (!RenderPathAvailable(static_cast<RenderPath>(p))) continue;
+            SetRenderPath(static_cast<RenderPath>(p));
+            for (int32_t n : {1, 3, 5, count}) {
+                double batch[std::size(points)];
+                EstimateBatch(points + count - n, batch, n, iterations);
+                for (int32_t k = 0; k < n; ++k) {
+                    const double plain = DistanceEstimate(points[count - n + k]);
+                    EXPECT_EQ(std::memcmp(&plain, &batch[k], sizeof plain), 0)
+                        << RenderPathName(static_cast<RenderPath>(p)) << ", " << n << " points, point " << k
+                        << " at " << iterations;
+                }
+            }
         }
     }
 }
