@@ -1,11 +1,11 @@
 // halovane-render's command line: options and their values.
 #include "cli/CommandLine.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "output/Png.h"
+#include "platform/Text.h"
 #include "render/RenderPath.h"
 #include "settings/RealText.h"
 
@@ -86,15 +86,6 @@ static bool Fail(std::string& reason, const std::string& text)
     return false;
 }
 
-static bool EndsWithNoCase(const std::string& text, const char* tail)
-{
-    const size_t n = std::strlen(tail);
-    if (text.size() < n) return false;
-    for (size_t k = 0; k < n; ++k)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + k])) != tail[k]) return false;
-    return true;
-}
-
 // Reads one printf integer conversion at text[at] (just after its '%'):
 // flags (- + space 0), a width and a precision of at most two digits each, a length
 // modifier (ignored: the number is formatted as long long), then d, i, u,
@@ -142,8 +133,8 @@ bool ParseFramePattern(const char* text, FramePattern& pattern, std::string& rea
         }
     }
     if (!found) return Fail(reason, refusal);
-    const bool png = EndsWithNoCase(whole, ".png");
-    if (!png && !EndsWithNoCase(whole, ".bmp"))
+    const bool png = IsPngName(text);
+    if (!png && !EndsWithNoCase(text, ".bmp"))
         return Fail(reason, "--frames needs a pattern ending in .png or .bmp: " + whole);
     if (png && !PngAvailable()) return Fail(reason, "this build cannot write PNG frames: " + whole);
     return true;

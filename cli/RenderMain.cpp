@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -26,7 +25,6 @@
 #include "render/Image.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
-#include "settings/RealText.h"
 #include "settings/SettingsFile.h"
 #include "ui/Input.h"
 

@@ -1,25 +1,17 @@
 #include "output/Png.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "output/Bitmap.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 
 #ifdef HALOVANE_HAVE_PNG
 #include <png.h>
 #endif
 
-bool IsPngName(const char* name)
-{
-    const size_t length = std::strlen(name);
-    if (length < 4) return false;
-    const char* tail = name + length - 4;
-    return tail[0] == '.' && std::tolower(static_cast<unsigned char>(tail[1])) == 'p' &&
-           std::tolower(static_cast<unsigned char>(tail[2])) == 'n' &&
-           std::tolower(static_cast<unsigned char>(tail[3])) == 'g';
-}
+bool IsPngName(const char* name) { return EndsWithNoCase(name, ".png"); }
 
 #ifdef HALOVANE_HAVE_PNG
 

@@ -28,3 +28,12 @@ inline bool SameName(const char* a, const char* b)
     while (a[n]) ++n;
     return SameName(a, n, b);
 }
+
+// True when text ends in tail, without regard to ASCII case (".png").
+inline bool EndsWithNoCase(const char* text, const char* tail)
+{
+    size_t n = 0, t = 0;
+    while (text[n]) ++n;
+    while (tail[t]) ++t;
+    return n >= t && SameName(text + n - t, t, tail);
+}

@@ -186,7 +186,6 @@ protected:
     static const std::vector<std::string>& Titles() { return Recorded().titles; }
     static const std::vector<ClientRect>& Repaints() { return Recorded().repaints; }
     static const std::vector<std::string>& MemoryErrors() { return Recorded().memoryErrors; }
-    static const std::string LastTitle() { return Titles().empty() ? std::string() : Titles().back(); }
 
     static uint8_t* ViewPixel(int32_t col, int32_t row) { return PixelAt(app.viewImage, col, row); }
     static uint8_t* OutputPixel(int32_t col, int32_t row) { return PixelAt(app.outputImage, col, row); }
