@@ -16,40 +16,55 @@ trap cleanup EXIT
 git clone -q "$root" "$tmp/src"
 echo "release-check: clean clone of $(git -C "$tmp/src" rev-parse --short HEAD)"
 
-# The release is 32-bit; only a machine without 32-bit Wine checks a 64-bit build.
-toolchain=mingw-w64-i686.cmake
-if [ "$(cat "$root/build/wine-arch" 2>/dev/null || echo win32)" = win64 ]; then
-  echo "release-check: WARNING: no 32-bit Wine here; checking a 64-bit build instead" >&2
-  toolchain=mingw-w64-x86_64.cmake
+# shellcheck source=scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
+
+# Builds the release zip of one toolchain into $tmp/NAME and unpacks it into
+# $tmp/NAME-unpacked; prints the unpacked Halovane.exe.
+build_zip() {
+  local name=$1 toolchain=$2 zip exe
+  cmake -S "$tmp/src" -B "$tmp/$name" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/$toolchain" -DHALOVANE_UNIT_TESTS=OFF >/dev/null
+  cmake --build "$tmp/$name" -j "$jobs" --target release-zip wininfo titlehook >&2
+  # The zip the release-zip target names.
+  zip="$tmp/$name/Halovane.zip"
+  if [ ! -f "$zip" ]; then
+    echo "release-check: FAIL: the release-zip target made no $zip" >&2
+    exit 1
+  fi
+  echo "release-check: $name $(basename "$zip"):" >&2
+  unzip -l "$zip" >&2
+  mkdir "$tmp/$name-unpacked"
+  (cd "$tmp/$name-unpacked" && unzip -q "$zip")
+  exe=$(find "$tmp/$name-unpacked" -name Halovane.exe | head -n 1)
+  if [ -z "$exe" ]; then
+    echo "release-check: FAIL: no Halovane.exe in the $name zip" >&2
+    exit 1
+  fi
+  echo "$exe"
+}
+
+# The release is 32-bit: its zip is always built and checked as a file.
+exe=$(build_zip windows mingw-w64-i686.cmake)
+python3 "$root/scripts/check_pe.py" "$exe" i386
+windows="$tmp/windows"
+if [ "$HALOVANE_WINE_ARCH" = win64 ]; then
+  # Where 32-bit code cannot run, the same zip built for x86_64 is the one run.
+  echo "release-check: the 32-bit release was checked but not run ($HALOVANE_WINE_REASON);" \
+       "running the x86_64 build of the same zip" >&2
+  exe=$(build_zip windows64 mingw-w64-x86_64.cmake)
+  python3 "$root/scripts/check_pe.py" "$exe" amd64
+  windows="$tmp/windows64"
 fi
-cmake -S "$tmp/src" -B "$tmp/windows" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$tmp/src/cmake/$toolchain" >/dev/null
-cmake --build "$tmp/windows" -j "$jobs" --target release-zip wininfo titlehook
 cmake -S "$tmp/src" -B "$tmp/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tmp/native" -j "$jobs" --target halovane-render
 
-# The zip the release-zip target names.
-zip="$tmp/windows/Halovane.zip"
-if [ ! -f "$zip" ]; then
-  echo "release-check: FAIL: the release-zip target made no $zip" >&2
-  exit 1
-fi
-echo "release-check: $(basename "$zip"):"
-unzip -l "$zip"
-mkdir "$tmp/unpacked"
-(cd "$tmp/unpacked" && unzip -q "$zip")
-exe=$(find "$tmp/unpacked" -name Halovane.exe | head -n 1)
-if [ -z "$exe" ]; then
-  echo "release-check: FAIL: no Halovane.exe in the zip" >&2
-  exit 1
-fi
-
-readme="$tmp/unpacked/ReadMe.txt"
+readme="$(dirname "$exe")/ReadMe.txt"
 if [ ! -s "$readme" ] || grep -q -v $'\r$' "$readme"; then
   echo "release-check: FAIL: ReadMe.txt missing or not every line ends in CRLF" >&2
   exit 1
 fi
 
-python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$tmp/windows/tests/e2e/wininfo.exe" \
+python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$windows/tests/e2e/wininfo.exe" \
   "$tmp/native/cli/halovane-render" "$tmp/work"
 echo "release-check: passed in $(( $(date +%s) - started )) s"

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine.
-# Safe to run again: packages already present are skipped by apt.
-# Writes build/wine-arch (win32 or win64) so the build knows which Windows
-# target Wine on this machine can run.
+# Safe to run again: packages already present are skipped.
+#
+# Decides which Windows build the tests run, by running 32-bit code rather
+# than by what installs: the 32-bit program under 32-bit Wine where this
+# kernel runs 32-bit programs and 32-bit Wine installs, else the x86_64
+# build under 64-bit Wine. HALOVANE_WINE_ARCH=win32|win64 forces the choice.
+# The answer and its reason go to build/wine-arch (two lines), which
+# scripts/wine-env.sh reads for every later step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +25,7 @@ fuzz_pkgs=(clang libclang-rt-14-dev)
 # Scene sweeps (scripts/sweep.sh and its test) and the README's scaled pictures
 # (scripts/readme-images.sh).
 tool_pkgs=(parallel imagemagick)
+base_pkgs=("${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}")
 
 have_all() {
   local p
@@ -32,36 +38,41 @@ apt_install() {
   $SUDO apt-get install -y --no-install-recommends "$@"
 }
 
+updated=0
+apt_update() {
+  [ "$updated" = 1 ] || $SUDO apt-get update -q
+  updated=1
+}
+
 mkdir -p build
-if have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}" \
-            wine wine32:i386 wine64; then
-  echo "setup: all packages present"
-  echo win32 > build/wine-arch
-  exit 0
-fi
-# A machine where 32-bit Wine could not be had keeps the 64-bit fallback an
-# earlier run chose, instead of trying the whole package dance again.
-if [ "$(cat build/wine-arch 2>/dev/null)" = win64 ] &&
-   have_all "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${tool_pkgs[@]}" wine wine64; then
-  echo "setup: all packages present (64-bit Wine, as chosen before)"
-  exit 0
+if ! have_all "${base_pkgs[@]}"; then
+  apt_update
+  apt_install "${base_pkgs[@]}"
 fi
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-fi
-$SUDO apt-get update -q
-apt_install "${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}"
+# 32-bit Wine is wanted only where 32-bit code runs.
+# shellcheck source=scripts/wine-env.sh
+HALOVANE_WINE_DECIDE=1 source scripts/wine-env.sh
+wanted=$HALOVANE_WINE_ARCH
+reason=$HALOVANE_WINE_REASON
+previous=$(cat build/wine-arch 2>/dev/null || true)
 
-# 32-bit Wine needs i386 libraries at exactly the amd64 versions. When one
-# suite's i386 index lags behind (it happens with the security suite), the
-# plain install fails on version skew; then try again with each suite pinned
-# down in turn, so that apt picks versions present for both architectures.
-wine_arch=""
-if apt_install wine wine32:i386 wine64; then
-  wine_arch=win32
-else
-  pin=/etc/apt/preferences.d/halovane-setup-pin
+install_wine32() {
+  have_all wine wine32:i386 wine64 && return 0
+  # A machine where 32-bit Wine could not be had keeps the fallback an
+  # earlier run chose, instead of trying the whole package dance again.
+  case "$previous" in *"could not be installed"*) return 1 ;; esac
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    updated=0
+  fi
+  apt_update
+  apt_install wine wine32:i386 wine64 && return 0
+  # 32-bit Wine needs i386 libraries at exactly the amd64 versions. When one
+  # suite's i386 index lags behind (it happens with the security suite), the
+  # plain install fails on version skew; then try again with each suite
+  # pinned down in turn, so that apt picks versions present for both.
+  local pin=/etc/apt/preferences.d/halovane-setup-pin suite
   # An interrupted run must not leave the pin behind for every later install.
   trap '$SUDO rm -f "$pin"' EXIT INT TERM
   for suite in bookworm-security bookworm-updates; do
@@ -69,19 +80,29 @@ else
     printf 'Package: *\nPin: release n=%s\nPin-Priority: 50\n' "$suite" | $SUDO tee "$pin" >/dev/null
     $SUDO apt-get update -q
     if apt_install --allow-downgrades wine wine32:i386 wine64; then
-      wine_arch=win32
+      $SUDO rm -f "$pin"
+      return 0
     fi
     $SUDO rm -f "$pin"
-    [ -n "$wine_arch" ] && break
   done
+  return 1
+}
+
+arch=$wanted
+if [ "$wanted" = win32 ] && ! install_wine32; then
+  arch=win64
+  reason="32-bit Wine could not be installed on this machine"
 fi
-if [ -z "$wine_arch" ]; then
-  echo "################################################################"
-  echo "setup: WARNING: 32-bit Wine could not be installed on this machine."
-  echo "setup: falling back to a 64-bit Windows build run under wine64."
-  echo "################################################################"
+if ! have_all wine wine64; then
+  apt_update
   apt_install wine wine64
-  wine_arch=win64
 fi
-echo "$wine_arch" > build/wine-arch
-echo "setup: done in $(( $(date +%s) - started )) s (Windows target: $wine_arch)"
+printf '%s\n%s\n' "$arch" "$reason" > build/wine-arch
+
+if [ "$arch" = win64 ]; then
+  echo "################################################################"
+  echo "setup: $reason: testing the x86_64 build under 64-bit Wine"
+  echo "setup: (the 32-bit Halovane.exe is still built and checked, not run)"
+  echo "################################################################"
+fi
+echo "setup: done in $(( $(date +%s) - started )) s (Windows target: $arch; $reason)"

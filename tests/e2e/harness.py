@@ -47,8 +47,20 @@ def ResourceIds():
 
 
 def RequireTools():
-    for tool in ("Xvfb", "xdotool", "xwd", "wine", "wineboot", "wineserver"):
+    for tool in ("Xvfb", "xdotool", "xwd"):
         Check(shutil.which(tool), "%s is missing: install the packages of scripts/setup.sh" % tool)
+
+
+def WineSettings():
+    """The loader, the wineserver, the arch and the environment, as
+    scripts/wine-env.sh settles them for every script of the project."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-env.sh")
+    done = subprocess.run(["bash", script, "--print"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    Check(done.returncode == 0, "scripts/wine-env.sh failed: %s" % done.stderr.strip())
+    values = dict(line.split("=", 1) for line in done.stdout.splitlines() if "=" in line)
+    Check(values.get("HALOVANE_WINE") and values.get("HALOVANE_WINESERVER"),
+          "no Wine loader for %s: run scripts/setup.sh" % values.get("HALOVANE_WINE_ARCH"))
+    return values
 
 
 def StartSession(work_dir, exe, helper, renderer):
@@ -60,7 +72,10 @@ def StartSession(work_dir, exe, helper, renderer):
     if os.path.exists(work_dir):
         shutil.rmtree(work_dir)
     os.makedirs(work_dir)
-    session.update(work=work_dir, exe=exe, helper=helper, hook=hook, renderer=renderer, started=[])
+    wine = WineSettings()
+    session.update(work=work_dir, exe=exe, helper=helper, hook=hook, renderer=renderer, started=[],
+                   wine=wine["HALOVANE_WINE"], wineserver=wine["HALOVANE_WINESERVER"], wine_env=wine)
+    print("e2e: %s under %s" % (wine["HALOVANE_WINE_ARCH"], wine["HALOVANE_WINE"]), flush=True)
     number = FindFreeDisplay()
     display = ":%d" % number
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
@@ -76,8 +91,8 @@ def StartSession(work_dir, exe, helper, renderer):
 
 def BaseEnvironment(prefix):
     env = dict(os.environ)
-    env.update(DISPLAY=session["display"], WINEPREFIX=prefix, WINEARCH="win32",
-               WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all")
+    env.update({k: v for k, v in session["wine_env"].items() if k.startswith("WINE") and v})
+    env.update(DISPLAY=session["display"], WINEPREFIX=prefix, WINEDEBUG="-all")
     return env
 
 
@@ -85,7 +100,10 @@ def MakeBasePrefix():
     prefix = os.path.join(session["work"], "base-prefix")
     env = BaseEnvironment(prefix)
     started = time.time()
-    subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    booted = subprocess.run([session["wine"], "wineboot.exe", "-i"], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True, errors="replace", timeout=300)
+    Check(booted.returncode == 0, "Wine could not make a prefix (exit %d): %s"
+          % (booted.returncode, booted.stderr.strip()[-2000:]))
     registry = [
         # Wine's virtual desktop: fixed frames, and `wine Halovane.exe` stays the
         # program's own process, so its exit status is the program's.
@@ -95,9 +113,9 @@ def MakeBasePrefix():
         ("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
     ]
     for key, name, kind, value in registry:
-        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
+        subprocess.run([session["wine"], "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    subprocess.run([session["wineserver"], "-w"], env=env, timeout=120)
     Check(os.path.isfile(os.path.join(prefix, "system.reg")), "wineboot did not create a Wine prefix")
     session["base_prefix"] = prefix
     print("e2e: Wine prefix made in %.1f s" % (time.time() - started), flush=True)
@@ -129,7 +147,7 @@ def EndSession():
 
 # ---------------------------------------------------------------- one test
 
-def NewTest(name, ini_text=None, run_dir=None):
+def NewTest(name, run_dir=None):
     """A fresh directory with its own prefix and a copy of the program; or,
     given run_dir, the program already there (an unpacked release)."""
     base = os.path.join(session["work"], name)
@@ -141,9 +159,6 @@ def NewTest(name, ini_text=None, run_dir=None):
         shutil.copy(session["exe"], os.path.join(run_dir, "Halovane.exe"))
     shutil.copy(session["helper"], os.path.join(base, "wininfo.exe"))
     shutil.copy(session["hook"], os.path.join(base, "titlehook.dll"))
-    if ini_text is not None:
-        with open(os.path.join(run_dir, "Halovane.ini"), "w", newline="") as f:
-            f.write(ini_text.replace("\n", "\r\n"))
     test = dict(name=name, base=base, run=run_dir, env=BaseEnvironment(os.path.join(base, "prefix")),
                 program=None, helper=None, hwnd=None, origin=None)
     StartHelper(test)
@@ -151,7 +166,7 @@ def NewTest(name, ini_text=None, run_dir=None):
 
 
 def StartHelper(test):
-    helper = subprocess.Popen(["wine", os.path.join(test["base"], "wininfo.exe")], cwd=test["base"],
+    helper = subprocess.Popen([session["wine"], os.path.join(test["base"], "wininfo.exe")], cwd=test["base"],
                               env=test["env"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
     test["helper"] = helper
@@ -243,7 +258,7 @@ def VisibleDialogs(test):
 
 
 def StartProgram(test, wait_window=True):
-    program = subprocess.Popen(["wine", "Halovane.exe"], cwd=test["run"], env=test["env"],
+    program = subprocess.Popen([session["wine"], "Halovane.exe"], cwd=test["run"], env=test["env"],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     test["program"] = program
     if wait_window:
@@ -342,8 +357,8 @@ def EndTest(test):
             proc.kill()
             proc.wait()
     # The prefix is this test's own, so this ends only what the test started.
-    subprocess.run(["wineserver", "-k"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([session["wineserver"], "-k"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([session["wineserver"], "-w"], env=test["env"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def RemoveTest(test):
@@ -429,11 +444,6 @@ def Key(test, *keys):
 def Type(test, text):
     Xdo(test, "type", "--delay", "30", "--", text)
     time.sleep(PAUSE)
-
-
-def Menu(test, *keys):
-    """Alt+F (or Alt+H with help=True style keys) then the given keys."""
-    Key(test, *keys)
 
 
 # ---------------------------------------------------------------- screenshots
@@ -540,19 +550,6 @@ def ReadBmp(path):
     return dict(width=width, height=height, data=b"".join(rows))
 
 
-def WriteBmp(path, image):
-    w, h = image["width"], image["height"]
-    stride = w * 3
-    padded = (stride + 3) & ~3
-    body = bytearray()
-    for r in range(h - 1, -1, -1):
-        body += image["data"][r * stride:(r + 1) * stride] + b"\0" * (padded - stride)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(body), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 0, 0, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + body)
-
-
 def WritePng(path, image):
     """Failure images as PNG, which every viewer opens."""
     w, h, data = image["width"], image["height"], image["data"]
@@ -637,8 +634,7 @@ def DiffImage(a, b):
 
 
 def CountDiff(a, b):
-    if a["width"] != b["width"] or a["height"] != b["height"]:
-        return -1
+    """Differing pixels of two images of one size, and the first of them."""
     w = a["width"]
     bad, first = 0, None
     for i in range(0, len(a["data"]), 3):

@@ -5,9 +5,13 @@
 // asked of the platform (titles, repaints, memory errors) and of run ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -18,62 +22,107 @@
 #include "render/Samples.h"
 #include "render/Worker.h"
 
-// Every scalar of AppState, taken at construction and put back at
-// destruction, so no test leaks a flag, a region or a setting into the next.
-// The blocks are not copied: the fixture allocates and releases them.
+// Every field of AppState, in two lists. The scalars a test may change are
+// saved by ScopedAppState, put back at its end, and set to their start value
+// by AppTest. The rest are not copied: the settings go through the settings
+// table, the fixture allocates and releases the blocks, and the geometry and
+// the resource strings never change.
+#define HALOVANE_APP_SCALARS(X)                                                                  \
+    X(regionWidth, 2.0f) X(regionReciprocal, 0.5f) X(regionCenterRe, 0.0f) X(regionCenterIm, 0.0f) \
+    X(running, false) X(quitRequested, false) X(restartRequested, false) X(regionMode, false)      \
+    X(continuous, false) X(dragging, false) X(dragFromOutputPane, false) X(noSnap, false)           \
+    X(dragMoved, false) X(dragStartX, 0) X(dragStartY, 0) X(dragEndX, 0) X(dragEndY, 0)            \
+    X(workerHandle, nullptr)
+#define HALOVANE_APP_OTHER_FIELDS(X)                                                               \
+    X(settings) X(viewWidth) X(viewHeight) X(viewScale) X(viewImage) X(outputImage) X(clientRect) \
+    X(samples) X(blocksLock) X(instance) X(windowTitle) X(className)
+
+namespace fixture_fields {
+
+// The value a field holds, whatever wraps it.
+template <typename T>
+T Load(const Relaxed<T>& field) { return field; }
+template <typename T>
+T Load(const std::atomic<T>& field) { return field.load(); }
+template <typename T>
+T Load(const T& field) { return field; }
+
+// Counts the initialisers AppState takes, so a field added to the record
+// without a place in the lists above stops the build. An array takes one
+// initialiser per element.
+struct AnyField {
+    template <typename T, typename = std::enable_if_t<!std::is_array_v<T>>>
+    operator T() const;
+};
+template <typename T, typename Seq, typename = void>
+struct Takes : std::false_type {};
+template <typename T, std::size_t... I>
+struct Takes<T, std::index_sequence<I...>, std::void_t<decltype(T{((void)I, AnyField{})...})>> : std::true_type {};
+template <typename T, std::size_t N = 0>
+constexpr std::size_t InitialiserCount()
+{
+    if constexpr (Takes<T, std::make_index_sequence<N + 1>>::value) return InitialiserCount<T, N + 1>();
+    else return N;
+}
+template <typename T>
+constexpr std::size_t Initialisers() { return std::is_array_v<T> ? std::extent_v<T> : 1; }
+
+#define HALOVANE_COUNT_SCALAR(name, start) +Initialisers<decltype(AppState::name)>()
+#define HALOVANE_COUNT_OTHER(name) +Initialisers<decltype(AppState::name)>()
+static_assert(InitialiserCount<AppState>() ==
+                  0 HALOVANE_APP_SCALARS(HALOVANE_COUNT_SCALAR) HALOVANE_APP_OTHER_FIELDS(HALOVANE_COUNT_OTHER),
+              "a field of AppState is in neither list of tests/unit/Fixture.h");
+#undef HALOVANE_COUNT_SCALAR
+#undef HALOVANE_COUNT_OTHER
+
+struct Scalars {
+#define HALOVANE_DECLARE(name, start) decltype(Load(app.name)) name;
+    HALOVANE_APP_SCALARS(HALOVANE_DECLARE)
+#undef HALOVANE_DECLARE
+};
+
+inline Scalars Take()
+{
+    Scalars s;
+#define HALOVANE_TAKE(name, start) s.name = Load(app.name);
+    HALOVANE_APP_SCALARS(HALOVANE_TAKE)
+#undef HALOVANE_TAKE
+    return s;
+}
+
+inline void Put(const Scalars& s)
+{
+#define HALOVANE_PUT(name, start) app.name = s.name;
+    HALOVANE_APP_SCALARS(HALOVANE_PUT)
+#undef HALOVANE_PUT
+}
+
+inline void PutStartValues()
+{
+#define HALOVANE_START(name, start) app.name = start;
+    HALOVANE_APP_SCALARS(HALOVANE_START)
+#undef HALOVANE_START
+}
+
+}  // namespace fixture_fields
+
+// The settings and every scalar of AppState, taken at construction and put
+// back at destruction, so no test leaks a flag, a region or a setting into
+// the next.
 class ScopedAppState {
 public:
-    ScopedAppState()
-        : settings(CaptureSettings()),
-          regionWidth(app.regionWidth),
-          regionReciprocal(app.regionReciprocal),
-          regionCenterRe(app.regionCenterRe),
-          regionCenterIm(app.regionCenterIm),
-          running(app.running),
-          quitRequested(app.quitRequested),
-          restartRequested(app.restartRequested),
-          regionMode(app.regionMode),
-          continuous(app.continuous),
-          dragging(app.dragging),
-          dragFromOutputPane(app.dragFromOutputPane),
-          noSnap(app.noSnap),
-          dragMoved(app.dragMoved),
-          drag{app.dragStartX, app.dragStartY, app.dragEndX, app.dragEndY},
-          workerHandle(app.workerHandle.load())
-    {
-    }
+    ScopedAppState() : settings(CaptureSettings()), scalars(fixture_fields::Take()) {}
     ~ScopedAppState()
     {
         RestoreSettings(settings);
-        app.regionWidth = regionWidth;
-        app.regionReciprocal = regionReciprocal;
-        app.regionCenterRe = regionCenterRe;
-        app.regionCenterIm = regionCenterIm;
-        app.running = running;
-        app.quitRequested = quitRequested;
-        app.restartRequested = restartRequested;
-        app.regionMode = regionMode;
-        app.continuous = continuous;
-        app.dragging = dragging;
-        app.dragFromOutputPane = dragFromOutputPane;
-        app.noSnap = noSnap;
-        app.dragMoved = dragMoved;
-        app.dragStartX = drag[0];
-        app.dragStartY = drag[1];
-        app.dragEndX = drag[2];
-        app.dragEndY = drag[3];
-        app.workerHandle.store(workerHandle);
+        fixture_fields::Put(scalars);
     }
     ScopedAppState(const ScopedAppState&) = delete;
     ScopedAppState& operator=(const ScopedAppState&) = delete;
 
 private:
     SettingsValues settings;
-    float regionWidth, regionReciprocal, regionCenterRe, regionCenterIm;
-    bool running, quitRequested, restartRequested, regionMode, continuous;
-    bool dragging, dragFromOutputPane, noSnap, dragMoved;
-    int32_t drag[4];
-    void* workerHandle;
+    fixture_fields::Scalars scalars;
 };
 
 // What the engine asked for, in order; safe to fill from the worker thread.
@@ -153,21 +202,7 @@ protected:
     void SetUp() override
     {
         RestoreSettings(kDefaultSettings);
-        app.running = false;
-        app.quitRequested = false;
-        app.restartRequested = false;
-        app.regionMode = false;
-        app.continuous = false;
-        app.regionWidth = 2.0f;
-        app.regionReciprocal = 0.5f;
-        app.regionCenterRe = 0.0f;
-        app.regionCenterIm = 0.0f;
-        app.dragging = false;
-        app.dragFromOutputPane = false;
-        app.noSnap = false;
-        app.dragMoved = false;
-        app.dragStartX = app.dragStartY = app.dragEndX = app.dragEndY = 0;
-        app.workerHandle.store(nullptr);
+        fixture_fields::PutStartValues();
         Recorded().Clear();
         SetPlatformObserver(&fixture_hooks::observer);
         SetRunEndListener(fixture_hooks::RunEnd);

@@ -1,4 +1,5 @@
-// The right pane's area average against a direct per-pixel mean.
+// The right pane's area average: which image pixels each pane pixel covers,
+// the exact mean, and partial areas equal to the whole pane's pixels.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,28 +29,20 @@ void MakeImage(TestImage& t, int32_t width, int32_t height)
     t.image.pixels = t.bytes.data();
 }
 
-// Pane pixel (x, y downward) computed straight from the rule.
-void DirectMean(const RgbImage& image, int32_t paneW, int32_t paneH, int32_t x, int32_t y,
-                uint8_t out[3])
+// The whole pane, as the buffer the pane is painted from (rows bottom-up).
+std::vector<uint8_t> WholePane(const RgbImage& image, int32_t paneW, int32_t paneH)
 {
-    const int32_t rowFromBottom = paneH - 1 - y;
-    int64_t c0 = int64_t(x) * image.width / paneW;
-    int64_t c1 = (int64_t(x) + 1) * image.width / paneW - 1;
-    if (c1 < c0) c1 = c0;
-    int64_t r0 = int64_t(rowFromBottom) * image.height / paneH;
-    int64_t r1 = (int64_t(rowFromBottom) + 1) * image.height / paneH - 1;
-    if (r1 < r0) r1 = r0;
-    uint64_t sum[3] = {0, 0, 0};
-    for (int64_t r = r0; r <= r1; ++r)
-        for (int64_t c = c0; c <= c1; ++c)
-            for (int k = 0; k < 3; ++k) sum[k] += image.pixels[(r * image.width + c) * 3 + k];
-    const uint64_t n = uint64_t(r1 - r0 + 1) * uint64_t(c1 - c0 + 1);
-    for (int k = 0; k < 3; ++k) out[k] = uint8_t((sum[k] + n / 2) / n);
+    std::vector<uint8_t> out(size_t(PaneRowStride(paneW)) * paneH, 0xAB);
+    AveragePaneArea(image, paneW, paneH, {0, 0, paneW, paneH}, out.data());
+    return out;
 }
 
-// Averages area and checks every pixel of it, and the zero row padding.
+// Averages area and checks every pixel of it against the same pixel of the
+// whole pane, and the zero row padding.
 void ExpectArea(const RgbImage& image, int32_t paneW, int32_t paneH, ClientRect area)
 {
+    const std::vector<uint8_t> whole = WholePane(image, paneW, paneH);
+    const uint32_t wholeStride = PaneRowStride(paneW);
     const int32_t w = area.right - area.left;
     const int32_t h = area.bottom - area.top;
     const uint32_t stride = PaneRowStride(w);
@@ -57,13 +50,11 @@ void ExpectArea(const RgbImage& image, int32_t paneW, int32_t paneH, ClientRect 
     AveragePaneArea(image, paneW, paneH, area, out.data());
     for (int32_t r = 0; r < h; ++r) {
         const int32_t y = area.bottom - 1 - r;  // buffer rows are bottom-up
-        for (int32_t i = 0; i < w; ++i) {
-            uint8_t expected[3];
-            DirectMean(image, paneW, paneH, area.left + i, y, expected);
+        const size_t wholeRow = size_t(paneH - 1 - y) * wholeStride;
+        for (int32_t i = 0; i < w; ++i)
             for (int k = 0; k < 3; ++k)
-                ASSERT_EQ(out[size_t(r) * stride + 3 * i + k], expected[k])
+                ASSERT_EQ(out[size_t(r) * stride + 3 * i + k], whole[wholeRow + 3 * (area.left + i) + k])
                     << "pane pixel " << area.left + i << "," << y << " channel " << k;
-        }
         for (uint32_t pad = 3u * w; pad < stride; ++pad) ASSERT_EQ(out[size_t(r) * stride + pad], 0);
     }
 }
@@ -78,17 +69,51 @@ TEST(PaneAverage, RowStrideIsPaddedToFourBytes)
     EXPECT_EQ(PaneRowStride(3), 12u);
 }
 
-TEST(PaneAverage, WholePaneMatchesDirectMean)
+TEST(PaneAverage, EachPanePixelCoversItsOwnSpanOfTheImage)
 {
+    // Pane column x of P covers image columns x*W/P to (x+1)*W/P - 1 (at
+    // least one); worked out by hand for a 512-pixel pane. An image lit in
+    // exactly one span lights its pane pixel fully and leaves the
+    // neighbours dark; rows are the same rule counted from the bottom.
     struct Case {
-        int32_t width, height;
+        int32_t size;            // image width (and height)
+        int32_t pane;            // pane column x, and pane row x from the bottom
+        int32_t first, last;     // the span it covers
+        int32_t litLeft, litRight;  // whether pane x-1 and x+1 see the span too
     };
-    const Case cases[] = {{2048, 2048}, {512, 512}, {1024, 256}, {1030, 1030}, {300, 700}, {7, 5}};
+    const Case cases[] = {
+        {1030, 85, 170, 172, 0, 0},   // 85*1030/512 = 170.99, 86*1030/512 = 173.01: three columns
+        {1030, 84, 168, 169, 0, 0},   // two columns
+        {1030, 511, 1027, 1029, 0, 0},
+        {2048, 10, 40, 43, 0, 0},     // four columns, everywhere
+        {512, 200, 200, 200, 0, 0},   // one to one
+        {7, 74, 1, 1, 0, 1},          // 74*7/512 = 1.01; pane 73 still shows column 0
+        {300, 2, 1, 1, 0, 1},         // 2*300/512 = 1.17; pane 3 shows column 1 too
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        SCOPED_TRACE(testing::Message() << c.size << " pixels, pane " << c.pane);
         TestImage t;
-        MakeImage(t, c.width, c.height);
-        ExpectArea(t.image, 512, 512, {0, 0, 512, 512});
+        MakeImage(t, c.size, c.size);
+        for (int32_t r = 0; r < c.size; ++r)
+            for (int32_t col = 0; col < c.size; ++col) {
+                uint8_t* p = &t.bytes[(size_t(r) * c.size + col) * 3];
+                p[0] = 0;
+                p[1] = (col >= c.first && col <= c.last) ? 255 : 0;  // green: the column band
+                p[2] = (r >= c.first && r <= c.last) ? 255 : 0;      // red: the row band
+            }
+        const std::vector<uint8_t> pane = WholePane(t.image, 512, 512);
+        const uint32_t stride = PaneRowStride(512);
+        auto at = [&](int32_t x, int32_t rowFromBottom, int k) { return pane[size_t(rowFromBottom) * stride + 3 * x + k]; };
+        EXPECT_EQ(at(c.pane, 0, 1), 255);
+        EXPECT_EQ(at(0, c.pane, 2), 255);
+        if (c.pane > 0) {
+            EXPECT_EQ(at(c.pane - 1, 0, 1), c.litLeft ? 255 : 0);
+            EXPECT_EQ(at(0, c.pane - 1, 2), c.litLeft ? 255 : 0);
+        }
+        if (c.pane < 511) {
+            EXPECT_EQ(at(c.pane + 1, 0, 1), c.litRight ? 255 : 0);
+            EXPECT_EQ(at(0, c.pane + 1, 2), c.litRight ? 255 : 0);
+        }
     }
 }
 

@@ -130,9 +130,10 @@ TEST_F(WorkerTest, SamplesBelowTheViewStepStayWhereTheyWere)
 TEST_F(WorkerTest, AViewPassAdvancesTheFirstFortySamplesAndARegionPassAll)
 {
     const PlanePoint start = {0.1f, 0.2f};
-    // z^2 + c from (0.1, 0.2): stored as float32 after double arithmetic.
-    const float nextRe = static_cast<float>(0.1f * 0.1 - 0.2f * 0.2 + 0.1f);
-    const float nextIm = static_cast<float>(2.0 * 0.1f * 0.2f + 0.2f);
+    // z^2 + c from (0.1f, 0.2f), worked out exactly and rounded to float32:
+    // 0.0700000003 and 0.2400000095.
+    const float nextRe = 0x1.1eb852p-4f;
+    const float nextIm = 0x1.eb852p-3f;
     PlaceAll(start);
     ViewPass();
     for (int32_t i = 0; i < 320; ++i) {
@@ -187,13 +188,14 @@ TEST_F(WorkerTest, BailoutTestsAreStrict)
         float maxBailout;
         float minBailout;
         bool reseeded;
+        float steppedRe;  // z.re after the step, where the sample stays
     };
     const float justOverTwo = static_cast<float>(std::sqrt(4.0001));
     const Case cases[] = {
-        {"modulus exactly at the limit", {2.0f, 0.0f}, {0.0f, 0.0f}, 4.0f, 0.0f, false},
-        {"modulus just over the limit", {justOverTwo, 0.0f}, {0.0f, 0.0f}, 4.0f, 0.0f, true},
-        {"step exactly at the limit", {0.0f, 0.0f}, {0.5f, 0.0f}, 4.0f, 0.25f, false},
-        {"step just under the limit", {0.0f, 0.0f}, {0.5f, 0.0f}, 4.0f, 0.2500001f, true},
+        {"modulus exactly at the limit", {2.0f, 0.0f}, {0.0f, 0.0f}, 4.0f, 0.0f, false, 4.0f},
+        {"modulus just over the limit", {justOverTwo, 0.0f}, {0.0f, 0.0f}, 4.0f, 0.0f, true, 0.0f},
+        {"step exactly at the limit", {0.0f, 0.0f}, {0.5f, 0.0f}, 4.0f, 0.25f, false, 0.5f},
+        {"step just under the limit", {0.0f, 0.0f}, {0.5f, 0.0f}, 4.0f, 0.2500001f, true, 0.0f},
     };
     app.settings.CheckBailout = true;
     for (const Case& c : cases) {
@@ -203,15 +205,13 @@ TEST_F(WorkerTest, BailoutTestsAreStrict)
         PlaceAll(c.z);
         for (int32_t i = 0; i < app.samples.count; ++i) app.samples.c[i] = c.c;
         RegionPass();
-        const double re = c.z.re, im = c.z.im;
-        const float steppedRe = static_cast<float>(re * re - im * im + c.c.re);
         const PlanePoint z = app.samples.z[5];
         if (c.reseeded) {
             EXPECT_TRUE(Near(z, 0.25f, 0.25f, 0.005)) << z.re << ", " << z.im;
             EXPECT_EQ(app.samples.c[5].re, z.re);
             EXPECT_EQ(app.samples.c[5].im, z.im);
         } else {
-            EXPECT_EQ(z.re, steppedRe);
+            EXPECT_EQ(z.re, c.steppedRe);
         }
     }
 }
