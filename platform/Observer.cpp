@@ -41,3 +41,13 @@ void ShowMemoryError(const char* text)
     }
     PlatformShowMemoryError(text);
 }
+
+void LaunchShellPreview(const char* file)
+{
+    const PlatformObserver* observer = CurrentPlatformObserver();
+    if (observer && observer->onPreview) {
+        observer->onPreview(file);
+        return;
+    }
+    PlatformLaunchShellPreview(file);
+}

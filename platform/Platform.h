@@ -91,11 +91,13 @@ bool IsRegularFile(const char* path);
 // Tests and halovane-render watch what the engine asks of the platform. Each
 // hook is called, when set, on the calling thread. onTitle and onRepaint come
 // in addition to the platform's own effect; onMemoryError replaces the box,
-// so that a test or the renderer is never stopped by a modal window.
+// so that a test or the renderer is never stopped by a modal window, and
+// onPreview the shell's viewer, so that no test opens one.
 struct PlatformObserver {
     void (*onTitle)(const char* text);
     void (*onRepaint)(const ClientRect& area);
     void (*onMemoryError)(const char* text);
+    void (*onPreview)(const char* file);
 };
 void SetPlatformObserver(const PlatformObserver* observer);
 const PlatformObserver* CurrentPlatformObserver();

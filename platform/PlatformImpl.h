@@ -7,3 +7,4 @@
 void PlatformPostWindowTitle(const char* text);
 void PlatformRequestRepaint(const ClientRect& area);
 void PlatformShowMemoryError(const char* text);
+void PlatformLaunchShellPreview(const char* file);

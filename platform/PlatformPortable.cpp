@@ -45,7 +45,7 @@ void PlatformRequestRepaint(const ClientRect&) {}
 
 void PlatformShowMemoryError(const char* text) { std::fprintf(stderr, "Memory Error.: %s\n", text); }
 
-void LaunchShellPreview(const char*) {}
+void PlatformLaunchShellPreview(const char*) {}
 
 // --- Files ----------------------------------------------------------------------
 

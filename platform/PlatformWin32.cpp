@@ -64,7 +64,7 @@ void PlatformShowMemoryError(const char* text)
     MessageBoxA(owner, text, "Memory Error.", MB_OK);
 }
 
-void LaunchShellPreview(const char* file)
+void PlatformLaunchShellPreview(const char* file)
 {
     ShellExecuteA(MainWindow(), "preview", file, nullptr, nullptr, SW_HIDE);
 }

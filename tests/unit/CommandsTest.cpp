@@ -133,6 +133,26 @@ TEST_F(SaveTest, WritesOutputFile)
     std::remove("output.bmp");
 }
 
+// With Preview set, the shell is asked to show output.bmp once the file is
+// in place; without it, never.
+TEST_F(SaveTest, PreviewShowsTheSavedFileWhenSet)
+{
+    for (const bool preview : {false, true}) {
+        SCOPED_TRACE(preview);
+        app.settings.Preview = preview;
+        Recorded().Clear();
+        std::string message;
+        ASSERT_TRUE(OnSave(message)) << message;
+        if (preview) {
+            ASSERT_EQ(Previews(), std::vector<std::string>{"output.bmp"});
+            EXPECT_TRUE(std::filesystem::is_regular_file("output.bmp"));
+        } else {
+            EXPECT_TRUE(Previews().empty());
+        }
+    }
+    std::remove("output.bmp");
+}
+
 TEST_F(SaveTest, FailureNamesFileAndReasonAndKeepsOldFile)
 {
     FILE* old = std::fopen("output.bmp", "wb");

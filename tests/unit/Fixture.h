@@ -131,6 +131,7 @@ struct Recorder {
     std::vector<std::string> titles;
     std::vector<ClientRect> repaints;
     std::vector<std::string> memoryErrors;
+    std::vector<std::string> previews;  // the files the shell was asked to show
     int runEnds = 0;
     // Called after each record, on the calling thread, when set.
     std::function<void(const char*)> onTitle;
@@ -142,6 +143,7 @@ struct Recorder {
         titles.clear();
         repaints.clear();
         memoryErrors.clear();
+        previews.clear();
         runEnds = 0;
         onTitle = nullptr;
         onRunEnd = nullptr;
@@ -191,7 +193,14 @@ inline void RunEnd()
     if (r.onRunEnd) r.onRunEnd(count);
 }
 
-inline const PlatformObserver observer = {Title, Repaint, MemoryError};
+inline void Preview(const char* file)
+{
+    Recorder& r = Recorded();
+    std::lock_guard<std::mutex> hold(r.lock);
+    r.previews.push_back(file);
+}
+
+inline const PlatformObserver observer = {Title, Repaint, MemoryError, Preview};
 
 }  // namespace fixture_hooks
 
@@ -221,6 +230,7 @@ protected:
     static const std::vector<std::string>& Titles() { return Recorded().titles; }
     static const std::vector<ClientRect>& Repaints() { return Recorded().repaints; }
     static const std::vector<std::string>& MemoryErrors() { return Recorded().memoryErrors; }
+    static const std::vector<std::string>& Previews() { return Recorded().previews; }
 
     static uint8_t* ViewPixel(int32_t col, int32_t row) { return PixelAt(app.viewImage, col, row); }
     static uint8_t* OutputPixel(int32_t col, int32_t row) { return PixelAt(app.outputImage, col, row); }

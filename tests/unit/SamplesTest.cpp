@@ -183,8 +183,16 @@ TEST_F(SamplesTest, AStopDuringSeedingLeavesTheRestUnseeded)
 
 TEST_F(SamplesTest, NoSamplesSeedNothingAndPlotAtOnce)
 {
+    // Nothing to seed: no draw is taken, with or without the snap, and the
+    // seeding reports itself complete, so the run goes straight to plotting.
     app.settings.SamplePoints = 0;
     ASSERT_TRUE(AllocSamples());
     EXPECT_EQ(app.samples.count, 0);
-    EXPECT_TRUE(SeedSamples());
+    for (const bool borderOnly : {false, true}) {
+        app.settings.BorderOnly = borderOnly;
+        const uint32_t before = RandomState();
+        EXPECT_TRUE(SeedSamples()) << borderOnly;
+        EXPECT_EQ(RandomState(), before) << borderOnly;
+        EXPECT_TRUE(app.running) << borderOnly;
+    }
 }
