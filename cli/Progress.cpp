@@ -13,19 +13,26 @@ std::string DurationText(uint64_t seconds)
     return text;
 }
 
-std::string ProgressText(uint64_t done, uint64_t total, uint64_t elapsedMs, uint32_t run, uint32_t runs)
+bool EstimateTimeLeft(ProgressPoint first, ProgressPoint now, uint64_t total, uint64_t& leftMs)
 {
-    if (done > total) done = total;
+    if (now.done >= total || now.done <= first.done || now.elapsedMs < first.elapsedMs) return false;
+    const uint64_t passes = now.done - first.done, ms = now.elapsedMs - first.elapsedMs;
+    if (passes < (total + 19) / 20 || ms < 1000) return false;
+    // In double: passes times milliseconds can pass 2^64.
+    leftMs = static_cast<uint64_t>(static_cast<double>(ms) * static_cast<double>(total - now.done) /
+                                   static_cast<double>(passes));
+    return true;
+}
+
+std::string ProgressText(ProgressPoint first, ProgressPoint now, uint64_t total, uint32_t run, uint32_t runs)
+{
+    const uint64_t done = now.done < total ? now.done : total;
     std::string text;
     if (runs > 1) text = "run " + std::to_string(run) + "/" + std::to_string(runs) + ", ";
     // Whole percents, rounded down: 100% only when everything is done.
     const uint64_t percent = total > 0 ? done * 100 / total : 100;
-    text += std::to_string(percent) + "% done, " + DurationText(elapsedMs / 1000) + " elapsed";
-    if (done > 0 && done < total) {
-        // In double: passes times milliseconds can pass 2^64.
-        const double leftMs = static_cast<double>(elapsedMs) * static_cast<double>(total - done) /
-                              static_cast<double>(done);
-        text += ", " + DurationText(static_cast<uint64_t>(leftMs / 1000.0 + 0.5)) + " left";
-    }
+    text += std::to_string(percent) + "% done, " + DurationText(now.elapsedMs / 1000) + " elapsed";
+    uint64_t leftMs = 0;
+    if (EstimateTimeLeft(first, now, total, leftMs)) text += ", " + DurationText((leftMs + 500) / 1000) + " left";
     return text;
 }

@@ -85,24 +85,33 @@ TEST(CommandLine, PngNamesNeedAPngWriter)
     EXPECT_FALSE(IsPngName("-"));
 }
 
-TEST(CommandLine, ProgressTellsTheShareDoneAndTheTimeLeft)
+// The time left is paced from the first pass seen, and shown only once a
+// twentieth of the work and a second have gone by since.
+TEST(CommandLine, ProgressShowsTheTimeLeftOnlyWhenItCanBeEstimated)
 {
     struct Case {
-        uint64_t done, total, elapsedMs;
+        ProgressPoint first, now;
+        uint64_t total;
         uint32_t run, runs;
         const char* text;
     };
     const Case cases[] = {
-        {0, 1000, 0, 1, 1, "0% done, 0:00 elapsed"},
-        {250, 1000, 10000, 1, 1, "25% done, 0:10 elapsed, 0:30 left"},
-        {999, 1000, 999000, 1, 1, "99% done, 16:39 elapsed, 0:01 left"},
-        {1000, 1000, 61000, 1, 1, "100% done, 1:01 elapsed"},
-        {1500, 1000, 61000, 1, 1, "100% done, 1:01 elapsed"},
-        {1, 3, 3723000, 2, 3, "run 2/3, 33% done, 1:02:03 elapsed, 2:04:06 left"},
-        {0, 0, 0, 0, 0, "100% done, 0:00 elapsed"},
+        {{0, 0}, {0, 0}, 1000, 1, 1, "0% done, 0:00 elapsed"},
+        // Seeding took 4 s: nothing at the first pass, nor at 3% done.
+        {{1, 4000}, {1, 4000}, 1000, 1, 1, "0% done, 0:04 elapsed"},
+        {{1, 4000}, {30, 5000}, 1000, 1, 1, "3% done, 0:05 elapsed"},
+        // 5% done in 0.5 s: too short to judge the pace.
+        {{1, 4000}, {60, 4500}, 1000, 1, 1, "6% done, 0:04 elapsed"},
+        // 250 passes in 2 s after the seeding: 750 more take 6 s, not the
+        // 12 s the whole elapsed time would give.
+        {{1, 4000}, {251, 6000}, 1000, 1, 1, "25% done, 0:06 elapsed, 0:06 left"},
+        {{1, 0}, {999, 999000}, 1000, 1, 1, "99% done, 16:39 elapsed, 0:01 left"},
+        {{1, 0}, {1000, 61000}, 1000, 1, 1, "100% done, 1:01 elapsed"},
+        {{1, 0}, {1500, 61000}, 1000, 1, 1, "100% done, 1:01 elapsed"},
+        {{1, 0}, {1201, 3723000}, 3600, 2, 3, "run 2/3, 33% done, 1:02:03 elapsed, 2:04:03 left"},
+        {{0, 0}, {0, 0}, 0, 0, 0, "100% done, 0:00 elapsed"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ProgressText(c.done, c.total, c.elapsedMs, c.run, c.runs), c.text);
+    for (const Case& c : cases) EXPECT_EQ(ProgressText(c.first, c.now, c.total, c.run, c.runs), c.text);
 }
 
 TEST(CommandLine, ThreadCountsFromOneTo256)

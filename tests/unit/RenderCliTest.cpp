@@ -36,14 +36,17 @@ std::string ReadAll(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the renderer with args (hermetic: an absent settings file unless the
-// args name one); gives the exit code, standard output and standard error.
+// Runs the renderer with args (hermetic: the empty settings of /dev/null
+// unless the args name settings or a recipe); gives the exit code, standard
+// output and standard error.
 // shell goes before the command (limits, a pipe into it).
 int Render(const std::string& args, std::string* out = nullptr, std::string* err = nullptr,
            const std::string& shell = "")
 {
     const std::string settings =
-        args.find("--settings") == std::string::npos ? " --settings cli-absent.ini" : "";
+        args.find("--settings") == std::string::npos && args.find("--recipe") == std::string::npos
+            ? " --settings /dev/null"
+            : "";
     // Tests may run at the same time in the same directory: one pair of
     // capture files per test.
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -150,6 +153,8 @@ TEST(RenderCli, TheSameCommandGivesTheSameFile)
     std::remove("cli-second.bmp");
 }
 
+// Every usage mistake is one line ending in "(try --help)", exit code 2,
+// before anything is rendered.
 TEST(RenderCli, ExitCodesTellWhatWentWrong)
 {
     struct Case {
@@ -159,18 +164,36 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
     };
     const Case cases[] = {
         {"--help", 0, ""},
-        {"--bogus", 2, "usage:"},
-        {"--start", 2, "usage:"},
-        {"--start 1", 2, "usage:"},
-        {"--start 1,x", 2, "usage:"},
-        {"--start 1,2,3", 2, "usage:"},
-        {"--region 0,0", 2, "usage:"},
-        {"--runs -1", 2, "usage:"},
-        {"--runs 1.5", 2, "usage:"},
-        {"--set Iterations", 2, "usage:"},
-        {"--set NoSuchKey=1", 2, "NoSuchKey"},
+        {"--bogus", 2, "unknown option --bogus (try --help)"},
+        {"--regoin 0,0,1", 2, "unknown option --regoin, did you mean --region? (try --help)"},
+        {"-region 0,0,1", 2, "unknown option -region, did you mean --region?"},
+        {"--Frames f-%d.png", 2, "unknown option --Frames, did you mean --frames?"},
+        {"scene.ini", 2, "unexpected argument scene.ini"},
+        {"--start", 2, "missing value after --start"},
+        {"--start 1", 2, "--start needs two numbers X,Y: 1"},
+        {"--start 1,x", 2, "--start needs two numbers X,Y"},
+        {"--start 1,2,3", 2, "--start needs two numbers X,Y"},
+        {"--region 0,0", 2, "--region needs three numbers CX,CY,W"},
+        {"--runs -1", 2, "--runs needs a whole number: -1"},
+        {"--runs 1.5", 2, "--runs needs a whole number: 1.5"},
+        {"--settings cli-no-such.ini", 2, "cannot read the settings file cli-no-such.ini: No such file or directory"},
+        {"--set Iterations", 2, "--set needs KEY=VALUE: Iterations"},
+        {"--set NoSuchKey=1", 2, "unknown setting NoSuchKey (try --help)"},
+        {"--set iteration=5", 2, "unknown setting iteration, did you mean Iterations?"},
+        {"--set Iterations=abc", 2, "--set Iterations=abc: Iterations takes a whole number from -2147483648 to 2147483647"},
+        {"--set SamplePoints=1e4", 2, "--set SamplePoints=1e4: SamplePoints takes a whole number"},
+        {"--set Width=2147483648", 2, "Width takes a whole number"},
+        {"--set Width=", 2, "Width takes a whole number"},
+        {"--set Julia=yes", 2, "--set Julia=yes: Julia takes 0 (off) or 1 (on)"},
+        {"--set Clear=-1", 2, "Clear takes 0 (off) or 1 (on)"},
+        {"--set X=0,5", 2, "--set X=0,5: X takes a real number such as -0.75 or 1e-5"},
+        {"--set X=", 2, "X takes a real number"},
+        {"--set 'X= 1'", 2, "X takes a real number"},
+        {"--set Width=-5", 2, "Width and Height must be at least 1 pixel, not -5 x 2048"},
+        {"--set Height=0", 2, "Width and Height must be at least 1 pixel, not 2048 x 0"},
+        {"--set SamplePoints=-1", 2, "SamplePoints cannot be negative: -1"},
         {"--set Width=100000 --set Height=100000 --runs 0", 3, "Memory Error."},
-        {"--runs 0 -o no-such-directory/out.bmp", 4, "no-such-directory/out.bmp"},
+        {"--runs 0 -o no-such-directory/out.bmp", 4, "cannot write no-such-directory/out.bmp: No such file or directory"},
         {"--save-settings no-such-directory/s.ini", 4, "no-such-directory/s.ini"},
         {"--version", 0, ""},
         {"--threads 0", 2, "--threads needs a count from 1 to 256: 0"},
@@ -180,16 +203,56 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
         {"--frames f-%d.jpg", 2, "ending in .png or .bmp"},
         {"--set Iterations=10 --runs 2 --frames no-such-directory/f-%d.png", 4,
          "cannot write the frame no-such-directory/f-1.png: No such file or directory"},
+        {"--recipe cli-no-such.png", 2, "cannot read the recipe of cli-no-such.png: No such file or directory"},
+        {"--recipe /dev/null", 2, "cannot read the recipe of /dev/null: it is not a PNG file"},
+        {"--recipe x.png --set Width=64", 2, "--recipe takes the whole scene from the picture: leave out --set"},
+        {"--runs 2 --recipe x.png", 2, "leave out --runs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string out, err;
         EXPECT_EQ(Render(c.args, &out, &err), c.code);
         EXPECT_NE(err.find(c.inError), std::string::npos) << err;
+        if (c.code == 2) {
+            EXPECT_EQ(Lines(err).size(), 1u) << err;
+            EXPECT_NE(err.find(" (try --help)\n"), std::string::npos) << err;
+            EXPECT_EQ(out, "");
+        }
     }
     std::string out;
     Render("--version", &out);
     EXPECT_EQ(out, "halovane-render 1.0\n");
+}
+
+// A settings file keeps the settings file's own lenient rules: text that
+// holds no number is 0, reading stops where the number does.
+TEST(RenderCli, SettingsFilesKeepTheirLenientRules)
+{
+    const std::string render = "'" + RendererPath() + "' --print-settings --settings -";
+    const std::vector<std::string> lines =
+        Lines(Shell("printf '[HV]\\nIterations=abc\\nSamplePoints=1e4\\nJulia=yes\\nX=0,5\\n' | " + render));
+    for (const char* line : {"Iterations=0", "SamplePoints=1", "Julia=0", "X=0.0000000000000"})
+        EXPECT_TRUE(Contains(lines, line)) << line;
+}
+
+// The output's folder is checked first: a render that could not be saved
+// does not start, so no frame is written either.
+TEST(RenderCli, TheOutputIsCheckedBeforeRendering)
+{
+    std::remove("cli-early-1.bmp");
+    std::string err;
+    EXPECT_EQ(Render("--set Iterations=50 --runs 2 --frames cli-early-%d.bmp -o no-such-directory/out.bmp",
+                     nullptr, &err),
+              4);
+    EXPECT_NE(err.find("cannot write no-such-directory/out.bmp: No such file or directory"), std::string::npos)
+        << err;
+    struct stat info;
+    EXPECT_NE(stat("cli-early-1.bmp", &info), 0);
+    // A refused render leaves an old image alone.
+    { std::ofstream("cli-early.bmp", std::ios::binary) << "old"; }
+    EXPECT_EQ(Render("--set Width=0 -o cli-early.bmp"), 2);
+    EXPECT_EQ(ReadAll("cli-early.bmp"), "old");
+    std::remove("cli-early.bmp");
 }
 
 // Every option's entry in --help, up to the next option, names its default.
@@ -203,7 +266,7 @@ TEST(RenderCli, HelpGivesEveryDefault)
         if (line.compare(0, 3, "  -") == 0) entries.push_back(line);
         else if (line.compare(0, 3, "   ") == 0 && !entries.empty()) entries.back() += line;
     }
-    EXPECT_EQ(entries.size(), 15u);
+    EXPECT_EQ(entries.size(), 17u);
     for (const std::string& entry : entries) {
         if (entry.find("--help") != std::string::npos || entry.find("--version") != std::string::npos) continue;
         EXPECT_NE(entry.find("default"), std::string::npos) << entry;
@@ -248,7 +311,7 @@ TEST(RenderCli, RendersToTheSameFileAtOnceAllSucceed)
 {
     // Six renders started together, each reporting its exit code.
     const std::string render =
-        "'" + RendererPath() + "' --settings cli-absent.ini --runs 0 -o cli-same.bmp";
+        "'" + RendererPath() + "' --settings /dev/null --runs 0 -o cli-same.bmp";
     EXPECT_EQ(Shell("for i in 1 2 3 4 5 6; do (" + render + "; echo $?) & done; wait"),
               "0\n0\n0\n0\n0\n0\n");
     EXPECT_EQ(ReadAll("cli-same.bmp").size(), kImageBytes);
@@ -263,7 +326,7 @@ TEST(RenderCli, DevicesPipesAndStandardOutputAreWrittenInto)
     EXPECT_EQ(out.compare(0, 2, "BM"), 0);
 
     // Through a pipe, named as standard output or as a FIFO: the reader gets the image.
-    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --runs 0";
     EXPECT_EQ(Shell(render + " -o /dev/stdout | wc -c"), "786486\n");
     ASSERT_EQ(mkfifo("cli-out.fifo", 0600), 0);
     EXPECT_EQ(Shell(render + " -o cli-out.fifo & wc -c <cli-out.fifo; wait"), "786486\n");
@@ -395,7 +458,7 @@ TEST(RenderCli, PngFilesHoldTheBitmapsPixels)
 // link, keeping the old file's mode.
 TEST(RenderCli, PngFilesAreWrittenLikeBitmaps)
 {
-    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --runs 0";
     std::remove("cli-out.png");
     ASSERT_EQ(mkfifo("cli-out.png", 0600), 0);
     EXPECT_EQ(Shell(render + " -o cli-out.png & head -c 8 cli-out.png | od -An -c; wait"),
@@ -431,6 +494,11 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
         {"--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 --set Iterations=400 "
          "--set CheckBailout=1 --set DriftY=0.003",
          "cli-region-%02d.png", {"cli-region-01.png", "cli-region-02.png", "cli-region-03.png"}},
+        {"--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 --set Iterations=400 "
+         "--set DriftX=0.01 --clear-runs",
+         "cli-cleared-%d.png", {"cli-cleared-1.png", "cli-cleared-2.png", "cli-cleared-3.png"}},
+        {"--start -0.75,0.1 --set Iterations=200 --set DriftX=0.002 --clear-runs", "cli-cleared-view-%d.bmp",
+         {"cli-cleared-view-1.bmp", "cli-cleared-view-2.bmp", "cli-cleared-view-3.bmp"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scene);
@@ -440,9 +508,10 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
             SCOPED_TRACE(k);
             const std::string alone = std::string("cli-alone") + (c.pattern + std::strlen(c.pattern) - 4);
             ASSERT_EQ(Render(scene + " --runs " + std::to_string(k) + " -o " + alone), 0);
-            const std::string frame = ReadAll(c.frame[k - 1]);
-            EXPECT_GT(frame.size(), 54u);
-            EXPECT_EQ(frame, ReadAll(alone));
+            // The same pixels; a PNG's recipe names its own command.
+            const std::string frame = ImagePixels(c.frame[k - 1]);
+            EXPECT_GT(frame.size(), 96u * 96);
+            EXPECT_TRUE(frame == ImagePixels(alone));
             std::remove(alone.c_str());
         }
         EXPECT_NE(ReadAll(c.frame[0]), ReadAll(c.frame[2])) << "the runs differ";
@@ -450,6 +519,34 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
         for (const char* f : c.frame) std::remove(f);
     }
     std::remove("cli-final.png");
+}
+
+// Without --clear-runs the runs pile up: every pixel of frame 3 is at least
+// that of frame 1. With it, frame 3 shows run 3 alone, dark where run 1 was
+// bright; frame 1 is the same either way.
+TEST(RenderCli, ClearedRunsShowEachRunAlone)
+{
+    const std::string scene = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 "
+                              "--set Iterations=400 --set DriftX=0.02 --quiet --runs 3 -o cli-last.png";
+    ASSERT_EQ(Render(scene + " --frames cli-piled-%d.png"), 0);
+    ASSERT_EQ(Render(scene + " --frames cli-alone-%d.png --clear-runs"), 0);
+    const auto pixels = [](const char* name) { return PngPixels(ReadAll(name)); };
+    EXPECT_TRUE(pixels("cli-piled-1.png") == pixels("cli-alone-1.png"));
+    const std::string first = pixels("cli-piled-1.png"), piled = pixels("cli-piled-3.png"),
+                      alone = pixels("cli-alone-3.png");
+    ASSERT_EQ(first.size(), 96u * 96 * 3);
+    ASSERT_EQ(piled.size(), first.size());
+    ASSERT_EQ(alone.size(), first.size());
+    size_t darker = 0, piledDarker = 0;
+    for (size_t i = 0; i < first.size(); ++i) {
+        piledDarker += static_cast<uint8_t>(piled[i]) < static_cast<uint8_t>(first[i]);
+        darker += static_cast<uint8_t>(alone[i]) < static_cast<uint8_t>(first[i]);
+    }
+    EXPECT_EQ(piledDarker, 0u);
+    EXPECT_GT(darker, 0u);
+    for (const char* f : {"cli-piled-1.png", "cli-piled-2.png", "cli-piled-3.png", "cli-alone-1.png",
+                          "cli-alone-2.png", "cli-alone-3.png", "cli-last.png"})
+        std::remove(f);
 }
 #endif
 
@@ -481,11 +578,11 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
         std::ofstream scenes("cli-scenes.txt", std::ios::binary);
         // Shell quoting, a trailing blank, and an -o that the script's own wins over.
         scenes << "# three small scenes\n"
-                  "--settings cli-absent.ini --set Iterations=200 --set SamplePoints=50\n"
+                  "--settings /dev/null --set Iterations=200 --set SamplePoints=50\n"
                   "\n"
-                  "--settings cli-absent.ini --start -0.75,0.1 --snap --set 'SampleRadius=0.01' "
+                  "--settings /dev/null --start -0.75,0.1 --snap --set 'SampleRadius=0.01' "
                   "--set Iterations=100 \n"
-                  "--settings cli-absent.ini --region 0,0,2 --set Width=64 --set Height=64 "
+                  "--settings /dev/null --region 0,0,2 --set Width=64 --set Height=64 "
                   "--set Iterations=300 -o ignored.png\n";
     }
     const char* scenes[] = {"--set Iterations=200 --set SamplePoints=50",
@@ -507,7 +604,10 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
         EXPECT_EQ(ReadAll("ignored.png"), "");
         for (size_t k = 0; k < 3; ++k) {
             ASSERT_EQ(Render(std::string(scenes[k]) + " --quiet -o cli-sweep-alone.png"), 0);
-            EXPECT_EQ(ReadAll("cli-sweep/" + std::string(names[k])), ReadAll("cli-sweep-alone.png")) << names[k];
+            // The same pixels; a PNG's recipe names its own command.
+            EXPECT_TRUE(PngPixels(ReadAll("cli-sweep/" + std::string(names[k]))) ==
+                        PngPixels(ReadAll("cli-sweep-alone.png")))
+                << names[k];
         }
     }
     std::filesystem::remove_all("cli-sweep");
