@@ -548,6 +548,66 @@ TEST(RenderCli, ClearedRunsShowEachRunAlone)
                           "cli-alone-2.png", "cli-alone-3.png", "cli-last.png"})
         std::remove(f);
 }
+
+// --recipe renders a PNG again from its own text chunks, byte for byte,
+// whatever made it: a region, the view, Julia mode, a drift over several
+// runs, one frame of a --frames render.
+TEST(RenderCli, APictureRendersAgainFromItsRecipe)
+{
+    const char* scenes[] = {
+        "--start -0.75,0.1 --snap --region -0.75,0.1,0.5 --set Width=128 --set Height=96 --set Iterations=500 "
+        "--set CheckBailout=1 --set MinBailout=1.2345678e-7",
+        "--start -0.75,0.1 --snap --set Iterations=300",
+        "--set Julia=1 --start -0.8,0.156 --region 0,0,3 --set Width=96 --set Height=96 --set Iterations=300",
+        "--start -0.75,0.1 --region -0.4,0,2.4 --set Width=96 --set Height=96 --set Iterations=200 --runs 3 "
+        "--set DriftX=0.01 --set DriftY=-0.003",
+    };
+    for (const char* scene : scenes) {
+        SCOPED_TRACE(scene);
+        ASSERT_EQ(Render(std::string(scene) + " --quiet -o cli-recipe-a.png"), 0);
+        std::string err;
+        ASSERT_EQ(Render("--recipe cli-recipe-a.png --quiet -o cli-recipe-b.png", nullptr, &err), 0) << err;
+        const std::string a = ReadAll("cli-recipe-a.png");
+        EXPECT_GT(a.size(), 100u);
+        EXPECT_TRUE(a == ReadAll("cli-recipe-b.png"));
+    }
+
+    // Frame 2 of three cleared runs, from the frame itself and from the final image.
+    const std::string frames = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 "
+                               "--set Iterations=300 --set DriftY=0.01 --runs 3 --clear-runs --quiet";
+    ASSERT_EQ(Render(frames + " --frames cli-recipe-f-%d.png -o cli-recipe-a.png"), 0);
+    ASSERT_EQ(Render("--recipe cli-recipe-f-2.png --quiet -o cli-recipe-b.png"), 0);
+    EXPECT_TRUE(ReadAll("cli-recipe-f-2.png") == ReadAll("cli-recipe-b.png"));
+    ASSERT_EQ(Render("--recipe cli-recipe-a.png --quiet --frames cli-recipe-g-%d.png -o cli-recipe-b.png"), 0);
+    EXPECT_TRUE(ReadAll("cli-recipe-f-2.png") == ReadAll("cli-recipe-g-2.png"));
+    EXPECT_TRUE(ReadAll("cli-recipe-a.png") == ReadAll("cli-recipe-b.png"));
+    for (const char* f : {"cli-recipe-a.png", "cli-recipe-b.png", "cli-recipe-f-1.png", "cli-recipe-f-2.png",
+                          "cli-recipe-f-3.png", "cli-recipe-g-1.png", "cli-recipe-g-2.png", "cli-recipe-g-3.png"})
+        std::remove(f);
+}
+
+// --print-settings on a picture: its settings file lines, then the rest of
+// its recipe in a section of its own, reals to the last bit.
+TEST(RenderCli, APicturesRecipeIsPrinted)
+{
+    const std::string scene = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=64 --set Height=64 "
+                              "--set Iterations=50 --set MinBailout=1.2345678e-7 --runs 2";
+    ASSERT_EQ(Render(scene + " --quiet -o cli-printed.png"), 0);
+    std::string settings, recipe;
+    ASSERT_EQ(Render(scene + " --print-settings", &settings), 0);
+    ASSERT_EQ(Render("--print-settings --recipe cli-printed.png", &recipe), 0);
+    const std::vector<std::string> settingsLines = Lines(settings), recipeLines = Lines(recipe);
+    ASSERT_GT(recipeLines.size(), settingsLines.size());
+    EXPECT_EQ(std::vector<std::string>(recipeLines.begin(), recipeLines.begin() + 21), settingsLines);
+    for (const char* line : {"[Recipe]", "Version=1.0", "Start=-0.75,0.10000000000000001",
+                             "Region=-0.75,0.10000000000000001,0.5", "Runs=2", "MinBailout=1.23456786e-07",
+                             "Command=halovane-render --settings /dev/null --start -0.75,0.1 --region "
+                             "-0.75,0.1,0.5 --set Width=64 --set Height=64 --set Iterations=50 "
+                             "--set MinBailout=1.2345678e-7 --runs 2 --quiet -o cli-printed.png"})
+        EXPECT_TRUE(Contains(recipeLines, line)) << line << "\n" << recipe;
+    EXPECT_TRUE(Contains(settingsLines, "MinBailout=0.0000001234568"));
+    std::remove("cli-printed.png");
+}
 #endif
 
 // A frame that cannot be written ends the render with exit code 4 and the
