@@ -608,6 +608,29 @@ TEST(RenderCli, APicturesRecipeIsPrinted)
     EXPECT_TRUE(Contains(settingsLines, "MinBailout=0.0000001234568"));
     std::remove("cli-printed.png");
 }
+
+// scripts/frames-video.sh makes a video and a GIF with one picture per frame.
+TEST(RenderCli, FramesMakeAVideoAndAGif)
+{
+    if (Shell("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null && echo yes") != "yes\n")
+        GTEST_SKIP() << "ffmpeg and ffprobe are not installed (scripts/setup.sh installs them)";
+    std::filesystem::remove_all("cli-video");
+    mkdir("cli-video", 0755);
+    // An odd width: the video pads it to an even one.
+    ASSERT_EQ(Render("--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=65 --set Height=64 "
+                     "--set Iterations=100 --set DriftX=0.01 --runs 5 --clear-runs --quiet "
+                     "--frames cli-video/f-%02d.png -o cli-video/last.png"),
+              0);
+    const std::string script = std::string("bash '") + HALOVANE_SOURCE_DIR + "/scripts/frames-video.sh' ";
+    const std::string count =
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 ";
+    for (const char* out : {"cli-video/drift.mp4", "cli-video/drift.gif"}) {
+        SCOPED_TRACE(out);
+        EXPECT_EQ(Shell(script + "cli-video/f-%02d.png " + out + " >/dev/null; echo $?"), "0\n");
+        EXPECT_EQ(Shell(count + out), "5\n");
+    }
+    std::filesystem::remove_all("cli-video");
+}
 #endif
 
 // A frame that cannot be written ends the render with exit code 4 and the
