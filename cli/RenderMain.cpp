@@ -172,7 +172,7 @@ static void OnRunEnd()
 
 // Progress on standard error until finished: on a terminal one line redrawn
 // four times a second, otherwise a plain line every 10 s. The pass count is
-// watched every 10 ms, so that the time left is paced from the first pass.
+// noted every 100 ms, so that the time left is paced from the recent passes.
 static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
 {
     using Clock = std::chrono::steady_clock;
@@ -184,28 +184,32 @@ static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
     const int pauses = terminal ? 25 : 1000;  // of 10 ms
     size_t shown = 0;                         // length of the line on screen
     bool reported = false;
-    bool started = false;
-    ProgressPoint first = {0, 0};
+    // The moments seen since the first pass, every 100 ms at most.
+    ProgressHistory history;
     const auto now = [&]() {
         const uint64_t passes = static_cast<uint32_t>(WorkerPassCount() - firstCount);
         const uint64_t ms = static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
         return ProgressPoint{passes, ms};
     };
+    const auto record = [&](ProgressPoint p) {
+        if (p.done > 0 && (history.points.empty() || p.elapsedMs >= history.points.back().elapsedMs + 100))
+            RecordProgress(history, p);
+    };
     for (;;) {
         for (int k = 0; k < pauses && !finished; ++k) {
             SleepMilliseconds(10);
-            if (!started) {
-                first = now();
-                started = first.done > 0;
-            }
+            if (k % 10 == 9) record(now());
         }
         const bool last = finished;
         if (last && !terminal && !reported) return;
         const ProgressPoint point = now();
+        record(point);
         const uint32_t ended = runsDone;
         const uint32_t run = ended < runsWanted ? ended + 1u : runsWanted;
-        const std::string text = ProgressText(started ? first : point, point, total, run, runsWanted);
+        const ProgressPoint first = history.points.empty() ? point : history.points.front();
+        const std::string text =
+            ProgressText(first, PaceOver(history, point), point, total, run, runsWanted);
         if (terminal) {
             // Spaces wipe what is left of a longer line before.
             const size_t wipe = shown > text.size() ? shown - text.size() : 0;
