@@ -16,8 +16,8 @@
 const char* const usageText =
     "usage: halovane-render [options]\n"
     "  --settings FILE       read the settings from FILE, a pipe, or - for standard\n"
-    "                        input (default: Halovane.ini beside the executable;\n"
-    "                        a missing file gives the defaults)\n"
+    "                        input, which must exist (default: Halovane.ini\n"
+    "                        beside the executable, the defaults when missing)\n"
     "  --set KEY=VALUE       override one setting after loading: a whole number,\n"
     "                        0 or 1 for a flag, or a real (repeatable; default:\n"
     "                        none)\n"
@@ -341,11 +341,18 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
             name = name.substr(0, equals);
         }
         const OptionName* option = FindOption(name);
+        if (!option && name.compare(0, 1, "-") != 0) {
+            // A bare file name: say which option takes it.
+            const char* guess = EndsWithNoCase(argv[i], ".ini")   ? "--settings "
+                                : EndsWithNoCase(argv[i], ".png") || EndsWithNoCase(argv[i], ".bmp") ? "-o "
+                                                                                                     : nullptr;
+            return Fail(reason, std::string("unexpected argument ") + argv[i] +
+                                    (guess ? std::string(", did you mean ") + guess + argv[i] + "?" : ""));
+        }
         if (!option) {
             std::vector<std::string> names;
             for (const OptionName& o : kOptions) names.push_back(o.name);
-            const std::string what = name.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ";
-            return Fail(reason, what + name + Suggestion(name, names));
+            return Fail(reason, "unknown option " + name + Suggestion(name, names));
         }
         if (option->takesValue && !value) {
             if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
