@@ -237,6 +237,19 @@ TEST(RenderCli, SettingsFilesKeepTheirLenientRules)
         EXPECT_TRUE(Contains(lines, line)) << line;
 }
 
+// Only the implicit Halovane.ini beside the program may be missing: the
+// window program's rule, the defaults.
+TEST(RenderCli, TheImplicitSettingsFileMayBeMissing)
+{
+    const std::string beside = RendererPath().substr(0, RendererPath().rfind('/')) + "/Halovane.ini";
+    struct stat info;
+    if (stat(beside.c_str(), &info) == 0) GTEST_SKIP() << beside << " exists";
+    const std::vector<std::string> lines = Lines(Shell("'" + RendererPath() + "' --print-settings; echo $?"));
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[1], "Width=2048");
+    EXPECT_EQ(lines[21], "0");
+}
+
 // The output's folder is checked first: a render that could not be saved
 // does not start, so no frame is written either.
 TEST(RenderCli, TheOutputIsCheckedBeforeRendering)
