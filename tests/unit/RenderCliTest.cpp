@@ -601,6 +601,36 @@ TEST(RenderCli, APictureRendersAgainFromItsRecipe)
         std::remove(f);
 }
 
+// A picture without a whole recipe is refused with the reason, exit code 2.
+TEST(RenderCli, APictureWithoutAWholeRecipeIsRefused)
+{
+    ASSERT_EQ(Render("--set Iterations=20 --quiet -o cli-whole.png"), 0);
+    const std::string whole = ReadAll("cli-whole.png");
+    std::string damaged = whole;
+    const size_t at = damaged.find("Runs=1");
+    ASSERT_NE(at, std::string::npos);
+    damaged[at + 5] = '2';
+    { std::ofstream("cli-damaged.png", std::ios::binary) << damaged; }
+    { std::ofstream("cli-short.png", std::ios::binary) << whole.substr(0, 40); }
+    const struct {
+        std::string picture;
+        const char* reason;
+    } cases[] = {
+        {std::string(HALOVANE_SOURCE_DIR) + "/docs/images/render.png", "it carries no halovane-render recipe"},
+        {"cli-damaged.png", "a text chunk of the PNG file is damaged"},
+        {"cli-short.png", "the PNG file ends early"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture);
+        std::string err;
+        EXPECT_EQ(Render("--recipe " + c.picture + " -o cli-never.png", nullptr, &err), 2);
+        EXPECT_NE(err.find("cannot read the recipe of " + c.picture + ": " + c.reason), std::string::npos) << err;
+    }
+    struct stat info;
+    EXPECT_NE(stat("cli-never.png", &info), 0);
+    for (const char* f : {"cli-whole.png", "cli-damaged.png", "cli-short.png"}) std::remove(f);
+}
+
 // --print-settings on a picture: its settings file lines, then the rest of
 // its recipe in a section of its own, reals to the last bit.
 TEST(RenderCli, APicturesRecipeIsPrinted)
