@@ -51,40 +51,41 @@ if [ ! -s "$readme" ] || grep -q -v $'\r$' "$readme"; then
   exit 1
 fi
 
-# Everything the ReadMe names is there, the exes carry no debug sections,
-# and the example scene loads as the scene it was made from.
-for f in Halovane.exe halovane-render.exe ReadMe.txt Example.ini; do
-  if [ ! -s "$tmp/unpacked/$f" ]; then
-    echo "release-check: FAIL: no $f in the zip" >&2
+# The zip's own files, in the folder it was unpacked into: everything the
+# ReadMe names, exes without debug sections, an example scene that loads as
+# the scene it was made from, and halovane-render.exe drawing that scene
+# (smaller) byte for byte as the native renderer does.
+check_zip_files() {
+  local unpacked=$1 native_render=$2 f
+  for f in Halovane.exe halovane-render.exe ReadMe.txt Example.ini; do
+    if [ ! -s "$unpacked/$f" ]; then
+      echo "release-check: FAIL: no $f in the zip" >&2
+      exit 1
+    fi
+  done
+  for f in Halovane.exe halovane-render.exe; do
+    if objdump -h "$unpacked/$f" | grep -q '\.debug'; then
+      echo "release-check: FAIL: $f is not stripped" >&2
+      exit 1
+    fi
+  done
+  if ! diff <("$native_render" --settings "$unpacked/Example.ini" --print-settings) \
+            <("$native_render" --settings "$tmp/src/scripts/scene.ini" --print-settings); then
+    echo "release-check: FAIL: Example.ini does not load as scripts/scene.ini" >&2
     exit 1
   fi
-done
-objdump=i686-w64-mingw32-objdump
-[ "$toolchain" = mingw-w64-i686.cmake ] || objdump=x86_64-w64-mingw32-objdump
-for f in Halovane.exe halovane-render.exe; do
-  if "$objdump" -h "$tmp/unpacked/$f" | grep -q '\.debug'; then
-    echo "release-check: FAIL: $f is not stripped" >&2
+  local scene=(--settings Example.ini --set Width=256 --set Height=256 --set SamplePoints=500
+               --set Iterations=200 --start -0.75,0.1 --snap --region -0.4,0,2.4 --quiet)
+  (cd "$unpacked" && bash "$root/scripts/wine-run.sh" ./halovane-render.exe "${scene[@]}" -o example-wine.bmp)
+  (cd "$unpacked" && "$native_render" "${scene[@]}" -o "$tmp/example-native.bmp")
+  if ! cmp -s "$unpacked/example-wine.bmp" "$tmp/example-native.bmp"; then
+    echo "release-check: FAIL: halovane-render.exe and the native renderer differ on the example scene" >&2
     exit 1
   fi
-done
-native_render="$tmp/native/cli/halovane-render"
-if ! diff <("$native_render" --settings "$tmp/unpacked/Example.ini" --print-settings) \
-          <("$native_render" --settings "$tmp/src/scripts/scene.ini" --print-settings); then
-  echo "release-check: FAIL: Example.ini does not load as scripts/scene.ini" >&2
-  exit 1
-fi
-# halovane-render.exe from the zip draws the example scene (smaller) byte
-# for byte as the native renderer does.
-scene=(--settings Example.ini --set Width=256 --set Height=256 --set SamplePoints=500 --set Iterations=200
-       --start -0.75,0.1 --snap --region -0.4,0,2.4 --quiet)
-(cd "$tmp/unpacked" && bash "$root/scripts/wine-run.sh" ./halovane-render.exe "${scene[@]}" -o "example-wine.bmp")
-(cd "$tmp/unpacked" && "$native_render" "${scene[@]}" -o "$tmp/example-native.bmp")
-if ! cmp -s "$tmp/unpacked/example-wine.bmp" "$tmp/example-native.bmp"; then
-  echo "release-check: FAIL: halovane-render.exe and the native renderer differ on the example scene" >&2
-  exit 1
-fi
-rm -f "$tmp/unpacked/example-wine.bmp"
-echo "release-check: zip holds $(cd "$tmp/unpacked" && echo *), exes stripped, example scene renders alike"
+  rm -f "$unpacked/example-wine.bmp"
+  echo "release-check: the zip holds $(cd "$unpacked" && echo *); exes stripped; the example scene renders alike"
+}
+check_zip_files "$(dirname "$exe")" "$tmp/native/cli/halovane-render"
 
 python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$tmp/windows/tests/e2e/wininfo.exe" \
   "$tmp/native/cli/halovane-render" "$tmp/work"
