@@ -644,7 +644,7 @@ TEST(RenderCli, APicturesRecipeIsPrinted)
     const std::vector<std::string> settingsLines = Lines(settings), recipeLines = Lines(recipe);
     ASSERT_GT(recipeLines.size(), settingsLines.size());
     EXPECT_EQ(std::vector<std::string>(recipeLines.begin(), recipeLines.begin() + 21), settingsLines);
-    for (const char* line : {"[Recipe]", "Version=1.0", "Start=-0.75,0.10000000000000001",
+    for (const char* line : {"[Recipe]", "Version=" HALOVANE_VERSION, "Start=-0.75,0.10000000000000001",
                              "Region=-0.75,0.10000000000000001,0.5", "Runs=2", "MinBailout=1.23456786e-07",
                              "Command=halovane-render --settings /dev/null --start -0.75,0.1 --region "
                              "-0.75,0.1,0.5 --set Width=64 --set Height=64 --set Iterations=50 "
