@@ -207,7 +207,9 @@ static size_t EditDistance(const std::string& a, const std::string& b)
 std::string NearestName(const std::string& typed, const std::vector<std::string>& names)
 {
     // Close enough: a third of the name may be wrong, and at least one edit.
+    // Nothing long is a near miss of a short name.
     std::string best;
+    if (typed.size() > 64) return best;
     size_t bestDistance = 0;
     for (const std::string& name : names) {
         const size_t distance = EditDistance(typed, name);
@@ -229,6 +231,7 @@ static std::string Suggestion(const std::string& typed, const std::vector<std::s
 // A whole decimal integer in the int32 range, with an optional sign.
 static bool ReadWholeInteger(const std::string& text, int32_t& value)
 {
+    if (text.empty()) return false;
     size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
     if (i >= text.size()) return false;
     int64_t v = 0;
