@@ -17,6 +17,7 @@
 #include "app/AppState.h"
 #include "cli/CommandLine.h"
 #include "cli/Progress.h"
+#include "cli/Recipe.h"
 #include "cli/SettingsInput.h"
 #include "output/Png.h"
 #include "platform/Platform.h"
@@ -30,43 +31,98 @@
 
 // --- Settings -------------------------------------------------------------------
 
-// The --settings input, read whole first: a missing file gives the defaults.
+// The --settings input, read whole first. A file named there must exist:
+// a scene that renders the defaults instead is worse than none.
 static bool LoadSettingsInput(const char* path, std::string& reason)
 {
     std::string bytes;
     bool missing = false;
     if (!ReadSettingsInput(path, bytes, missing, reason)) return false;
     if (missing) {
-        LoadDefaultSettings();
-        return true;
+        reason = std::strerror(ENOENT);
+        return false;
     }
     return LoadSettingsBytes(bytes, reason);
 }
 
-// The settings, then the overrides. False with a one-line message.
+// The settings (a recipe starts from the defaults, then gives every one),
+// then the overrides. False with a one-line message.
 static bool ApplySettings(const Options& options, std::string& message)
 {
     std::string reason;
-    if (!options.settingsFile) {
+    if (options.recipe) {
+        LoadDefaultSettings();
+    } else if (!options.settingsFile) {
         LoadSettings();
     } else if (!LoadSettingsInput(options.settingsFile, reason)) {
         message = std::string("cannot read the settings file ") + options.settingsFile + ": " + reason;
         return false;
     }
-    for (const Setting& s : options.sets) {
-        if (!SetSettingFromText(s.key.c_str(), s.value.c_str())) {
-            message = "unknown setting " + s.key;
-            return false;
-        }
+    for (const Setting& s : options.sets) StoreSetting(s);
+    return true;
+}
+
+static void PrintLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+}
+
+// Sizes and counts no render can work with, whichever input gave them.
+static bool CheckSizes(std::string& message)
+{
+    const Settings& s = app.settings;
+    if (s.Width < 1 || s.Height < 1) {
+        message = "Width and Height must be at least 1 pixel, not " + std::to_string(s.Width) + " x " +
+                  std::to_string(s.Height);
+        return false;
+    }
+    if (s.SamplePoints < 0) {
+        message = "SamplePoints cannot be negative: " + std::to_string(s.SamplePoints);
+        return false;
     }
     return true;
 }
 
-static void PrintSettings()
+// The folder of an image name: what comes before its last separator.
+static std::string FolderOf(const std::string& file)
 {
-    std::vector<std::string> lines;
-    SettingsFileLines(lines);
-    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    size_t cut = file.find_last_of('/');
+#ifdef _WIN32
+    const size_t back = file.find_last_of("\\:");
+    if (back != std::string::npos && (cut == std::string::npos || back > cut)) cut = back;
+#endif
+    if (cut == std::string::npos) return ".";
+    return cut == 0 ? file.substr(0, 1) : file.substr(0, cut + (file[cut] == ':' ? 1 : 0));
+}
+
+// Whether file can be written, asked before anything is rendered: a folder
+// is no image, and a new file needs a folder that exists and takes files.
+static bool CheckOutputName(const char* file, std::string& reason)
+{
+    if (std::strcmp(file, "-") == 0) return true;
+    struct stat info;
+    if (stat(file, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            reason = std::strerror(EISDIR);
+            return false;
+        }
+        // Pipes and devices are written into, not replaced.
+        if (!S_ISREG(info.st_mode)) return true;
+    }
+    const std::string folder = FolderOf(file);
+    if (stat(folder.c_str(), &info) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        reason = std::strerror(ENOTDIR);
+        return false;
+    }
+    if (access(folder.c_str(), W_OK) != 0) {
+        reason = std::string("the folder ") + folder + " cannot be written: " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 // --- Rendering ------------------------------------------------------------------
@@ -83,6 +139,10 @@ static const RgbImage& ResultImage() { return regionOutput ? app.outputImage : a
 // The frames asked for, and the first frame that could not be written.
 static const FramePattern* frames = nullptr;
 static std::string frameFailure;
+// Each chained run starts from cleared images.
+static bool clearRuns = false;
+// What every PNG written carries.
+static Recipe recipe;
 
 // Told on the worker thread at every run end, before the worker chains the
 // next run: the image is what --runs done would write, and no pass runs
@@ -96,7 +156,7 @@ static void OnRunEnd()
     if (frames) {
         const std::string name = FrameName(*frames, done);
         std::string error;
-        if (!WriteImageFile(ResultImage(), name.c_str(), error)) {
+        if (!WriteImageFile(ResultImage(), name.c_str(), error, RecipeTexts(recipe, done))) {
             frameFailure = "cannot write the frame " + name + ": " + error;
             last = true;
         }
@@ -104,31 +164,52 @@ static void OnRunEnd()
     if (last) {
         app.continuous = false;
         app.quitRequested = true;
+    } else if (clearRuns) {
+        // As the Clear command: both images zeroed, the outline drawn again.
+        ClearImages();
     }
 }
 
 // Progress on standard error until finished: on a terminal one line redrawn
-// four times a second, otherwise a plain line every 10 s.
+// four times a second, otherwise a plain line every 10 s. The pass count is
+// noted every 100 ms, so that the time left is paced from the recent passes.
 static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     const uint32_t firstCount = WorkerPassCount();
-    const uint64_t perRun = static_cast<uint64_t>(static_cast<int64_t>(app.settings.Iterations) + 2);
-    const uint64_t total = perRun * runsWanted;
+    // Iterations + 2 passes a run; none for a negative Iterations below -2.
+    const int64_t perRun = static_cast<int64_t>(app.settings.Iterations) + 2;
+    const uint64_t total = static_cast<uint64_t>(perRun > 0 ? perRun : 0) * runsWanted;
     const int pauses = terminal ? 25 : 1000;  // of 10 ms
     size_t shown = 0;                         // length of the line on screen
     bool reported = false;
-    for (;;) {
-        for (int k = 0; k < pauses && !finished; ++k) SleepMilliseconds(10);
-        const bool last = finished;
-        if (last && !terminal && !reported) return;
+    // The moments seen since the first pass, every 100 ms at most.
+    ProgressHistory history;
+    const auto now = [&]() {
         const uint64_t passes = static_cast<uint32_t>(WorkerPassCount() - firstCount);
         const uint64_t ms = static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        return ProgressPoint{passes, ms};
+    };
+    const auto record = [&](ProgressPoint p) {
+        if (p.done > 0 && (history.points.empty() || p.elapsedMs >= history.points.back().elapsedMs + 100))
+            RecordProgress(history, p);
+    };
+    for (;;) {
+        for (int k = 0; k < pauses && !finished; ++k) {
+            SleepMilliseconds(10);
+            if (k % 10 == 9) record(now());
+        }
+        const bool last = finished;
+        if (last && !terminal && !reported) return;
+        const ProgressPoint point = now();
+        record(point);
         const uint32_t ended = runsDone;
         const uint32_t run = ended < runsWanted ? ended + 1u : runsWanted;
-        const std::string text = ProgressText(passes, total, ms, run, runsWanted);
+        const ProgressPoint first = history.points.empty() ? point : history.points.front();
+        const std::string text =
+            ProgressText(first, PaceOver(history, point), point, total, run, runsWanted);
         if (terminal) {
             // Spaces wipe what is left of a longer line before.
             const size_t wipe = shown > text.size() ? shown - text.size() : 0;
@@ -177,9 +258,10 @@ static void PlaceRegion(const Options& options)
     if (options.haveRegion) SelectRegion(options.regionRe, options.regionIm, options.regionSide);
 }
 
+// A usage mistake: one line, exit code 2.
 static int Usage(const std::string& reason)
 {
-    std::fprintf(stderr, "halovane-render: %s\n%s", reason.c_str(), usageText);
+    std::fprintf(stderr, "halovane-render: %s (try --help)\n", reason.c_str());
     return exitUsage;
 }
 
@@ -205,13 +287,14 @@ int main(int argc, char** argv)
         std::printf("halovane-render %s\n", HALOVANE_VERSION);
         return exitDone;
     }
-    if (!ApplySettings(options, reason)) {
-        std::fprintf(stderr, "halovane-render: %s\n", reason.c_str());
-        return exitUsage;
-    }
+    if (options.recipe && !ReadRecipe(options.recipe, options, reason))
+        return Usage(std::string("cannot read the recipe of ") + options.recipe + ": " + reason);
+    if (!ApplySettings(options, reason)) return Usage(reason);
+    recipe = TakeRecipe(options);
 
     if (options.printSettings || options.saveSettings) {
-        if (options.printSettings) PrintSettings();
+        if (options.printSettings) PrintLines(options.recipe ? RecipeListing(recipe, options.recipeFrame)
+                                                            : recipe.settingsLines);
         if (options.saveSettings) {
             // Settings are rewritten key by key: only a regular file (or a new one) takes that.
             struct stat info;
@@ -228,6 +311,19 @@ int main(int argc, char** argv)
         return exitDone;
     }
 
+    if (!CheckSizes(reason)) return Usage(reason);
+    // A render may take hours: a name that cannot be written is found first.
+    const std::string firstFrame = options.frames ? FrameName(options.framePattern, 1) : "";
+    if (!CheckOutputName(options.output, reason)) {
+        std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output, reason.c_str());
+        return exitOutput;
+    }
+    if (options.frames && !CheckOutputName(firstFrame.c_str(), reason)) {
+        std::fprintf(stderr, "halovane-render: cannot write the frame %s: %s\n", firstFrame.c_str(),
+                     reason.c_str());
+        return exitOutput;
+    }
+
     RenderPath path = BestRenderPath();
     RenderPathFromName(options.path, path);
     SetRenderPath(path);
@@ -238,8 +334,10 @@ int main(int argc, char** argv)
     PlaceStartPoint(options);
     PlaceRegion(options);
 
-    runsWanted = options.runs;
+    // A frame's recipe renders the runs up to that frame.
+    runsWanted = options.recipeFrame > 0 ? options.recipeFrame : options.runs;
     regionOutput = options.haveRegion;
+    clearRuns = options.clearRuns;
     if (options.frames) frames = &options.framePattern;
     if (runsWanted > 0) RenderRuns(!options.quiet, isatty(STDERR_FILENO) != 0);
     if (!frameFailure.empty()) {
@@ -248,7 +346,7 @@ int main(int argc, char** argv)
     }
 
     std::string error;
-    if (!WriteImageFile(ResultImage(), options.output, error)) {
+    if (!WriteImageFile(ResultImage(), options.output, error, RecipeTexts(recipe, options.recipeFrame))) {
         std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output,
                      error.c_str());
         return exitOutput;

@@ -17,7 +17,8 @@ bool IsPngName(const char* name) { return EndsWithNoCase(name, ".png"); }
 
 bool PngAvailable() { return true; }
 
-bool WriteImagePng(const RgbImage& image, const char* file, std::string& error)
+bool WriteImagePng(const RgbImage& image, const char* file, std::string& error,
+                   const std::vector<PngText>& texts)
 {
     if (!image.pixels) {
         error = "there is no image to save (it could not be allocated)";
@@ -47,8 +48,15 @@ bool WriteImagePng(const RgbImage& image, const char* file, std::string& error)
         std::free(bytes);
         return false;
     }
-    const FilePart part = {bytes, static_cast<size_t>(size)};
-    const bool ok = WriteWholeFile(file, &part, 1, error);
+    // The text chunks go between the header and the pixels, which stay as
+    // libpng encoded them.
+    const unsigned char* encoded = static_cast<const unsigned char*>(bytes);
+    const size_t head = PngTextOffset(encoded, static_cast<size_t>(size));
+    const std::string chunks = head > 0 ? PngTextChunks(texts) : std::string();
+    const FilePart parts[3] = {{encoded, head},
+                               {chunks.data(), chunks.size()},
+                               {encoded + head, static_cast<size_t>(size) - head}};
+    const bool ok = WriteWholeFile(file, parts, 3, error);
     std::free(bytes);
     return ok;
 }
@@ -57,7 +65,7 @@ bool WriteImagePng(const RgbImage& image, const char* file, std::string& error)
 
 bool PngAvailable() { return false; }
 
-bool WriteImagePng(const RgbImage&, const char*, std::string& error)
+bool WriteImagePng(const RgbImage&, const char*, std::string& error, const std::vector<PngText>&)
 {
     error = "this build has no PNG library";
     return false;
@@ -65,7 +73,8 @@ bool WriteImagePng(const RgbImage&, const char*, std::string& error)
 
 #endif
 
-bool WriteImageFile(const RgbImage& image, const char* file, std::string& error)
+bool WriteImageFile(const RgbImage& image, const char* file, std::string& error,
+                    const std::vector<PngText>& texts)
 {
-    return IsPngName(file) ? WriteImagePng(image, file, error) : WriteImageBitmap(image, file, error);
+    return IsPngName(file) ? WriteImagePng(image, file, error, texts) : WriteImageBitmap(image, file, error);
 }

@@ -12,6 +12,9 @@ cmake --build "$dir" -j "$jobs" --target halovane-bench halovane-render
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# An empty settings file: every setting at its default (a --settings file
+# that is missing is refused).
+: >"$work/defaults.ini"
 bench=$(cd "$dir/bench" && pwd)/halovane-bench
 render=$(cd "$dir/cli" && pwd)/halovane-render
 
@@ -19,7 +22,7 @@ echo "== engine benchmarks"
 (cd "$work" && "$bench" "$@")
 
 echo "== whole process: region render, SamplePoints 100000, Iterations 1000"
-(cd "$work" && /usr/bin/time -v "$render" --settings none.ini --quiet \
+(cd "$work" && /usr/bin/time -v "$render" --settings defaults.ini --quiet \
     --set SamplePoints=100000 --set Iterations=1000 --set CheckBailout=1 \
     --start -0.75,0.1 --region -0.75,0.1,0.5 -o large.bmp) 2>&1 |
   grep -E 'Elapsed \(wall clock\)|User time|System time|Maximum resident set size|Exit status'

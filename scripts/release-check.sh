@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The path a user takes after download: builds the release zip from a clean
 # clone of this repository's committed state, unpacks it into an empty
-# folder, starts Halovane.exe there under Wine in Xvfb, selects a region,
-# saves it and checks output.bmp against halovane-render built from the
-# same clone.
+# folder, checks its files (stripped exes, an example scene that loads,
+# halovane-render.exe drawing as the native renderer does), starts
+# Halovane.exe there under Wine in Xvfb, selects a region, saves it and
+# checks output.bmp against halovane-render built from the same clone.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -64,6 +65,48 @@ if [ ! -s "$readme" ] || grep -q -v $'\r$' "$readme"; then
   echo "release-check: FAIL: ReadMe.txt missing or not every line ends in CRLF" >&2
   exit 1
 fi
+
+# The zip's own files, in the folder it was unpacked into: everything the
+# ReadMe names, exes without debug sections, an example scene that loads as
+# the scene it was made from, and halovane-render.exe drawing that scene
+# (smaller) byte for byte as the native renderer does.
+check_zip_contents() {
+  local unpacked=$1 f
+  for f in Halovane.exe halovane-render.exe ReadMe.txt Example.ini; do
+    if [ ! -s "$unpacked/$f" ]; then
+      echo "release-check: FAIL: no $f in the zip" >&2
+      exit 1
+    fi
+  done
+  for f in Halovane.exe halovane-render.exe; do
+    if objdump -h "$unpacked/$f" | grep -q '\.debug'; then
+      echo "release-check: FAIL: $f is not stripped" >&2
+      exit 1
+    fi
+  done
+}
+check_zip_files() {
+  local unpacked=$1 native_render=$2
+  check_zip_contents "$unpacked"
+  if ! diff <("$native_render" --settings "$unpacked/Example.ini" --print-settings) \
+            <("$native_render" --settings "$tmp/src/scripts/scene.ini" --print-settings); then
+    echo "release-check: FAIL: Example.ini does not load as scripts/scene.ini" >&2
+    exit 1
+  fi
+  local scene=(--settings Example.ini --set Width=256 --set Height=256 --set SamplePoints=500
+               --set Iterations=200 --start -0.75,0.1 --snap --region -0.4,0,2.4 --quiet)
+  (cd "$unpacked" && bash "$root/scripts/wine-run.sh" ./halovane-render.exe "${scene[@]}" -o example-wine.bmp)
+  (cd "$unpacked" && "$native_render" "${scene[@]}" -o "$tmp/example-native.bmp")
+  if ! cmp -s "$unpacked/example-wine.bmp" "$tmp/example-native.bmp"; then
+    echo "release-check: FAIL: halovane-render.exe and the native renderer differ on the example scene" >&2
+    exit 1
+  fi
+  rm -f "$unpacked/example-wine.bmp"
+  echo "release-check: the zip holds $(cd "$unpacked" && echo *); exes stripped; the example scene renders alike"
+}
+# The 32-bit zip's files are checked even where it cannot run.
+check_zip_contents "$tmp/windows-unpacked"
+check_zip_files "$(dirname "$exe")" "$tmp/native/cli/halovane-render"
 
 python3 "$root/tests/e2e/scenarios.py" --release "$exe" "$windows/tests/e2e/wininfo.exe" \
   "$tmp/native/cli/halovane-render" "$tmp/work"

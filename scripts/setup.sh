@@ -22,9 +22,10 @@ mingw_pkgs=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64
 desktop_pkgs=(xvfb xdotool x11-utils x11-apps)
 # clang with its runtime libraries: libFuzzer and the sanitizers.
 fuzz_pkgs=(clang libclang-rt-14-dev)
-# Scene sweeps (scripts/sweep.sh and its test) and the README's scaled pictures
-# (scripts/readme-images.sh).
-tool_pkgs=(parallel imagemagick)
+# Scene sweeps (scripts/sweep.sh and its test; rsync for GNU parallel's
+# --sshlogin), the README's scaled pictures (scripts/readme-images.sh), and
+# videos and GIFs from frames (scripts/frames-video.sh and its test).
+tool_pkgs=(parallel rsync imagemagick ffmpeg)
 base_pkgs=("${native_pkgs[@]}" "${mingw_pkgs[@]}" "${desktop_pkgs[@]}" "${fuzz_pkgs[@]}" "${tool_pkgs[@]}")
 
 have_all() {

@@ -15,11 +15,14 @@ case "$render" in *.exe) run=(bash "$here/scripts/wine-run.sh" "$render") ;; esa
 threads=$(nproc 2>/dev/null || echo 2)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# An empty settings file: every setting at its default (a --settings file
+# that is missing is refused).
+: >"$work/defaults.ini"
 
 declare -A scenes=(
-  [S1]="--settings none.ini --set SamplePoints=100000 --set Iterations=300 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.5,0,2.5"
-  [S2]="--settings none.ini --set SamplePoints=100000 --set Iterations=1000 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.75,0.1,0.5"
-  [S3]="--settings none.ini --set SamplePoints=6000 --set Iterations=5000 --set BorderOnly=1 --set CheckBailout=1 --set SampleRadius=1.5 --start -0.75,0.1 --snap --region -0.4,0,2.4"
+  [S1]="--settings defaults.ini --set SamplePoints=100000 --set Iterations=300 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.5,0,2.5"
+  [S2]="--settings defaults.ini --set SamplePoints=100000 --set Iterations=1000 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.75,0.1,0.5"
+  [S3]="--settings defaults.ini --set SamplePoints=6000 --set Iterations=5000 --set BorderOnly=1 --set CheckBailout=1 --set SampleRadius=1.5 --start -0.75,0.1 --snap --region -0.4,0,2.4"
   [main]="--settings $here/scripts/scene.ini --start -0.75,0.1 --snap --region -0.4,0,2.4"
 )
 variants=("reference 1" "best 1" "best $threads")

@@ -36,14 +36,17 @@ std::string ReadAll(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the renderer with args (hermetic: an absent settings file unless the
-// args name one); gives the exit code, standard output and standard error.
+// Runs the renderer with args (hermetic: the empty settings of /dev/null
+// unless the args name settings or a recipe); gives the exit code, standard
+// output and standard error.
 // shell goes before the command (limits, a pipe into it).
 int Render(const std::string& args, std::string* out = nullptr, std::string* err = nullptr,
            const std::string& shell = "")
 {
     const std::string settings =
-        args.find("--settings") == std::string::npos ? " --settings cli-absent.ini" : "";
+        args.find("--settings") == std::string::npos && args.find("--recipe") == std::string::npos
+            ? " --settings /dev/null"
+            : "";
     // Tests may run at the same time in the same directory: one pair of
     // capture files per test.
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -150,6 +153,8 @@ TEST(RenderCli, TheSameCommandGivesTheSameFile)
     std::remove("cli-second.bmp");
 }
 
+// Every usage mistake is one line ending in "(try --help)", exit code 2,
+// before anything is rendered.
 TEST(RenderCli, ExitCodesTellWhatWentWrong)
 {
     struct Case {
@@ -159,18 +164,38 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
     };
     const Case cases[] = {
         {"--help", 0, ""},
-        {"--bogus", 2, "usage:"},
-        {"--start", 2, "usage:"},
-        {"--start 1", 2, "usage:"},
-        {"--start 1,x", 2, "usage:"},
-        {"--start 1,2,3", 2, "usage:"},
-        {"--region 0,0", 2, "usage:"},
-        {"--runs -1", 2, "usage:"},
-        {"--runs 1.5", 2, "usage:"},
-        {"--set Iterations", 2, "usage:"},
-        {"--set NoSuchKey=1", 2, "NoSuchKey"},
+        {"--bogus", 2, "unknown option --bogus (try --help)"},
+        {"--regoin 0,0,1", 2, "unknown option --regoin, did you mean --region? (try --help)"},
+        {"-region 0,0,1", 2, "unknown option -region, did you mean --region?"},
+        {"--Frames f-%d.png", 2, "unknown option --Frames, did you mean --frames?"},
+        {"scene.ini", 2, "unexpected argument scene.ini, did you mean --settings scene.ini?"},
+        {"out.PNG", 2, "unexpected argument out.PNG, did you mean -o out.PNG?"},
+        {"42", 2, "unexpected argument 42 (try --help)"},
+        {"--start", 2, "missing value after --start"},
+        {"--start 1", 2, "--start needs two numbers X,Y: 1"},
+        {"--start 1,x", 2, "--start needs two numbers X,Y"},
+        {"--start 1,2,3", 2, "--start needs two numbers X,Y"},
+        {"--region 0,0", 2, "--region needs three numbers CX,CY,W"},
+        {"--runs -1", 2, "--runs needs a whole number: -1"},
+        {"--runs 1.5", 2, "--runs needs a whole number: 1.5"},
+        {"--settings cli-no-such.ini", 2, "cannot read the settings file cli-no-such.ini: No such file or directory"},
+        {"--set Iterations", 2, "--set needs KEY=VALUE: Iterations"},
+        {"--set NoSuchKey=1", 2, "unknown setting NoSuchKey (try --help)"},
+        {"--set iteration=5", 2, "unknown setting iteration, did you mean Iterations?"},
+        {"--set Iterations=abc", 2, "--set Iterations=abc: Iterations takes a whole number from -2147483648 to 2147483647"},
+        {"--set SamplePoints=1e4", 2, "--set SamplePoints=1e4: SamplePoints takes a whole number"},
+        {"--set Width=2147483648", 2, "Width takes a whole number"},
+        {"--set Width=", 2, "Width takes a whole number"},
+        {"--set Julia=yes", 2, "--set Julia=yes: Julia takes 0 (off) or 1 (on)"},
+        {"--set Clear=-1", 2, "Clear takes 0 (off) or 1 (on)"},
+        {"--set X=0,5", 2, "--set X=0,5: X takes a real number such as -0.75 or 1e-5"},
+        {"--set X=", 2, "X takes a real number"},
+        {"--set 'X= 1'", 2, "X takes a real number"},
+        {"--set Width=-5", 2, "Width and Height must be at least 1 pixel, not -5 x 2048"},
+        {"--set Height=0", 2, "Width and Height must be at least 1 pixel, not 2048 x 0"},
+        {"--set SamplePoints=-1", 2, "SamplePoints cannot be negative: -1"},
         {"--set Width=100000 --set Height=100000 --runs 0", 3, "Memory Error."},
-        {"--runs 0 -o no-such-directory/out.bmp", 4, "no-such-directory/out.bmp"},
+        {"--runs 0 -o no-such-directory/out.bmp", 4, "cannot write no-such-directory/out.bmp: No such file or directory"},
         {"--save-settings no-such-directory/s.ini", 4, "no-such-directory/s.ini"},
         {"--version", 0, ""},
         {"--threads 0", 2, "--threads needs a count from 1 to 256: 0"},
@@ -180,16 +205,69 @@ TEST(RenderCli, ExitCodesTellWhatWentWrong)
         {"--frames f-%d.jpg", 2, "ending in .png or .bmp"},
         {"--set Iterations=10 --runs 2 --frames no-such-directory/f-%d.png", 4,
          "cannot write the frame no-such-directory/f-1.png: No such file or directory"},
+        {"--recipe cli-no-such.png", 2, "cannot read the recipe of cli-no-such.png: No such file or directory"},
+        {"--recipe /dev/null", 2, "cannot read the recipe of /dev/null: it is not a PNG file"},
+        {"--recipe x.png --set Width=64", 2, "--recipe takes the whole scene from the picture: leave out --set"},
+        {"--runs 2 --recipe x.png", 2, "leave out --runs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string out, err;
         EXPECT_EQ(Render(c.args, &out, &err), c.code);
         EXPECT_NE(err.find(c.inError), std::string::npos) << err;
+        if (c.code == 2) {
+            EXPECT_EQ(Lines(err).size(), 1u) << err;
+            EXPECT_NE(err.find(" (try --help)\n"), std::string::npos) << err;
+            EXPECT_EQ(out, "");
+        }
     }
     std::string out;
     Render("--version", &out);
     EXPECT_EQ(out, "halovane-render " HALOVANE_VERSION "\n");
+}
+
+// A settings file keeps the settings file's own lenient rules: text that
+// holds no number is 0, reading stops where the number does.
+TEST(RenderCli, SettingsFilesKeepTheirLenientRules)
+{
+    const std::string render = "'" + RendererPath() + "' --print-settings --settings -";
+    const std::vector<std::string> lines =
+        Lines(Shell("printf '[HV]\\nIterations=abc\\nSamplePoints=1e4\\nJulia=yes\\nX=0,5\\n' | " + render));
+    for (const char* line : {"Iterations=0", "SamplePoints=1", "Julia=0", "X=0.0000000000000"})
+        EXPECT_TRUE(Contains(lines, line)) << line;
+}
+
+// Only the implicit Halovane.ini beside the program may be missing: the
+// window program's rule, the defaults.
+TEST(RenderCli, TheImplicitSettingsFileMayBeMissing)
+{
+    const std::string beside = RendererPath().substr(0, RendererPath().rfind('/')) + "/Halovane.ini";
+    struct stat info;
+    if (stat(beside.c_str(), &info) == 0) GTEST_SKIP() << beside << " exists";
+    const std::vector<std::string> lines = Lines(Shell("'" + RendererPath() + "' --print-settings; echo $?"));
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[1], "Width=2048");
+    EXPECT_EQ(lines[21], "0");
+}
+
+// The output's folder is checked first: a render that could not be saved
+// does not start, so no frame is written either.
+TEST(RenderCli, TheOutputIsCheckedBeforeRendering)
+{
+    std::remove("cli-early-1.bmp");
+    std::string err;
+    EXPECT_EQ(Render("--set Iterations=50 --runs 2 --frames cli-early-%d.bmp -o no-such-directory/out.bmp",
+                     nullptr, &err),
+              4);
+    EXPECT_NE(err.find("cannot write no-such-directory/out.bmp: No such file or directory"), std::string::npos)
+        << err;
+    struct stat info;
+    EXPECT_NE(stat("cli-early-1.bmp", &info), 0);
+    // A refused render leaves an old image alone.
+    { std::ofstream("cli-early.bmp", std::ios::binary) << "old"; }
+    EXPECT_EQ(Render("--set Width=0 -o cli-early.bmp"), 2);
+    EXPECT_EQ(ReadAll("cli-early.bmp"), "old");
+    std::remove("cli-early.bmp");
 }
 
 // Every option's entry in --help, up to the next option, names its default.
@@ -248,7 +326,7 @@ TEST(RenderCli, RendersToTheSameFileAtOnceAllSucceed)
 {
     // Six renders started together, each reporting its exit code.
     const std::string render =
-        "'" + RendererPath() + "' --settings cli-absent.ini --runs 0 -o cli-same.bmp";
+        "'" + RendererPath() + "' --settings /dev/null --runs 0 -o cli-same.bmp";
     EXPECT_EQ(Shell("for i in 1 2 3 4 5 6; do (" + render + "; echo $?) & done; wait"),
               "0\n0\n0\n0\n0\n0\n");
     EXPECT_EQ(ReadAll("cli-same.bmp").size(), kImageBytes);
@@ -263,7 +341,7 @@ TEST(RenderCli, DevicesPipesAndStandardOutputAreWrittenInto)
     EXPECT_EQ(out.compare(0, 2, "BM"), 0);
 
     // Through a pipe, named as standard output or as a FIFO: the reader gets the image.
-    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --runs 0";
     EXPECT_EQ(Shell(render + " -o /dev/stdout | wc -c"), "786486\n");
     ASSERT_EQ(mkfifo("cli-out.fifo", 0600), 0);
     EXPECT_EQ(Shell(render + " -o cli-out.fifo & wc -c <cli-out.fifo; wait"), "786486\n");
@@ -395,7 +473,7 @@ TEST(RenderCli, PngFilesHoldTheBitmapsPixels)
 // link, keeping the old file's mode.
 TEST(RenderCli, PngFilesAreWrittenLikeBitmaps)
 {
-    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0";
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --runs 0";
     std::remove("cli-out.png");
     ASSERT_EQ(mkfifo("cli-out.png", 0600), 0);
     EXPECT_EQ(Shell(render + " -o cli-out.png & head -c 8 cli-out.png | od -An -c; wait"),
@@ -431,6 +509,11 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
         {"--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 --set Iterations=400 "
          "--set CheckBailout=1 --set DriftY=0.003",
          "cli-region-%02d.png", {"cli-region-01.png", "cli-region-02.png", "cli-region-03.png"}},
+        {"--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 --set Iterations=400 "
+         "--set DriftX=0.01 --clear-runs",
+         "cli-cleared-%d.png", {"cli-cleared-1.png", "cli-cleared-2.png", "cli-cleared-3.png"}},
+        {"--start -0.75,0.1 --set Iterations=200 --set DriftX=0.002 --clear-runs", "cli-cleared-view-%d.bmp",
+         {"cli-cleared-view-1.bmp", "cli-cleared-view-2.bmp", "cli-cleared-view-3.bmp"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scene);
@@ -440,9 +523,10 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
             SCOPED_TRACE(k);
             const std::string alone = std::string("cli-alone") + (c.pattern + std::strlen(c.pattern) - 4);
             ASSERT_EQ(Render(scene + " --runs " + std::to_string(k) + " -o " + alone), 0);
-            const std::string frame = ReadAll(c.frame[k - 1]);
-            EXPECT_GT(frame.size(), 54u);
-            EXPECT_EQ(frame, ReadAll(alone));
+            // The same pixels; a PNG's recipe names its own command.
+            const std::string frame = ImagePixels(c.frame[k - 1]);
+            EXPECT_GT(frame.size(), 96u * 96);
+            EXPECT_TRUE(frame == ImagePixels(alone));
             std::remove(alone.c_str());
         }
         EXPECT_NE(ReadAll(c.frame[0]), ReadAll(c.frame[2])) << "the runs differ";
@@ -450,6 +534,147 @@ TEST(RenderCli, FrameKIsTheImageOfRunsK)
         for (const char* f : c.frame) std::remove(f);
     }
     std::remove("cli-final.png");
+}
+
+// Without --clear-runs the runs pile up: every pixel of frame 3 is at least
+// that of frame 1. With it, frame 3 shows run 3 alone, dark where run 1 was
+// bright; frame 1 is the same either way.
+TEST(RenderCli, ClearedRunsShowEachRunAlone)
+{
+    const std::string scene = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 "
+                              "--set Iterations=400 --set DriftX=0.02 --quiet --runs 3 -o cli-last.png";
+    ASSERT_EQ(Render(scene + " --frames cli-piled-%d.png"), 0);
+    ASSERT_EQ(Render(scene + " --frames cli-alone-%d.png --clear-runs"), 0);
+    const auto pixels = [](const char* name) { return PngPixels(ReadAll(name)); };
+    EXPECT_TRUE(pixels("cli-piled-1.png") == pixels("cli-alone-1.png"));
+    const std::string first = pixels("cli-piled-1.png"), piled = pixels("cli-piled-3.png"),
+                      alone = pixels("cli-alone-3.png");
+    ASSERT_EQ(first.size(), 96u * 96 * 3);
+    ASSERT_EQ(piled.size(), first.size());
+    ASSERT_EQ(alone.size(), first.size());
+    size_t darker = 0, piledDarker = 0;
+    for (size_t i = 0; i < first.size(); ++i) {
+        piledDarker += static_cast<uint8_t>(piled[i]) < static_cast<uint8_t>(first[i]);
+        darker += static_cast<uint8_t>(alone[i]) < static_cast<uint8_t>(first[i]);
+    }
+    EXPECT_EQ(piledDarker, 0u);
+    EXPECT_GT(darker, 0u);
+    for (const char* f : {"cli-piled-1.png", "cli-piled-2.png", "cli-piled-3.png", "cli-alone-1.png",
+                          "cli-alone-2.png", "cli-alone-3.png", "cli-last.png"})
+        std::remove(f);
+}
+
+// --recipe renders a PNG again from its own text chunks, byte for byte,
+// whatever made it: a region, the view, Julia mode, a drift over several
+// runs, one frame of a --frames render.
+TEST(RenderCli, APictureRendersAgainFromItsRecipe)
+{
+    const char* scenes[] = {
+        "--start -0.75,0.1 --snap --region -0.75,0.1,0.5 --set Width=128 --set Height=96 --set Iterations=500 "
+        "--set CheckBailout=1 --set MinBailout=1.2345678e-7",
+        "--start -0.75,0.1 --snap --set Iterations=300",
+        "--set Julia=1 --start -0.8,0.156 --region 0,0,3 --set Width=96 --set Height=96 --set Iterations=300",
+        "--start -0.75,0.1 --region -0.4,0,2.4 --set Width=96 --set Height=96 --set Iterations=200 --runs 3 "
+        "--set DriftX=0.01 --set DriftY=-0.003",
+    };
+    for (const char* scene : scenes) {
+        SCOPED_TRACE(scene);
+        ASSERT_EQ(Render(std::string(scene) + " --quiet -o cli-recipe-a.png"), 0);
+        std::string err;
+        ASSERT_EQ(Render("--recipe cli-recipe-a.png --quiet -o cli-recipe-b.png", nullptr, &err), 0) << err;
+        const std::string a = ReadAll("cli-recipe-a.png");
+        EXPECT_GT(a.size(), 100u);
+        EXPECT_TRUE(a == ReadAll("cli-recipe-b.png"));
+    }
+
+    // Frame 2 of three cleared runs, from the frame itself and from the final image.
+    const std::string frames = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=96 --set Height=96 "
+                               "--set Iterations=300 --set DriftY=0.01 --runs 3 --clear-runs --quiet";
+    ASSERT_EQ(Render(frames + " --frames cli-recipe-f-%d.png -o cli-recipe-a.png"), 0);
+    ASSERT_EQ(Render("--recipe cli-recipe-f-2.png --quiet -o cli-recipe-b.png"), 0);
+    EXPECT_TRUE(ReadAll("cli-recipe-f-2.png") == ReadAll("cli-recipe-b.png"));
+    ASSERT_EQ(Render("--recipe cli-recipe-a.png --quiet --frames cli-recipe-g-%d.png -o cli-recipe-b.png"), 0);
+    EXPECT_TRUE(ReadAll("cli-recipe-f-2.png") == ReadAll("cli-recipe-g-2.png"));
+    EXPECT_TRUE(ReadAll("cli-recipe-a.png") == ReadAll("cli-recipe-b.png"));
+    for (const char* f : {"cli-recipe-a.png", "cli-recipe-b.png", "cli-recipe-f-1.png", "cli-recipe-f-2.png",
+                          "cli-recipe-f-3.png", "cli-recipe-g-1.png", "cli-recipe-g-2.png", "cli-recipe-g-3.png"})
+        std::remove(f);
+}
+
+// A picture without a whole recipe is refused with the reason, exit code 2.
+TEST(RenderCli, APictureWithoutAWholeRecipeIsRefused)
+{
+    ASSERT_EQ(Render("--set Iterations=20 --quiet -o cli-whole.png"), 0);
+    const std::string whole = ReadAll("cli-whole.png");
+    std::string damaged = whole;
+    const size_t at = damaged.find("Runs=1");
+    ASSERT_NE(at, std::string::npos);
+    damaged[at + 5] = '2';
+    { std::ofstream("cli-damaged.png", std::ios::binary) << damaged; }
+    { std::ofstream("cli-short.png", std::ios::binary) << whole.substr(0, 40); }
+    const struct {
+        std::string picture;
+        const char* reason;
+    } cases[] = {
+        {std::string(HALOVANE_SOURCE_DIR) + "/docs/images/render.png", "it carries no halovane-render recipe"},
+        {"cli-damaged.png", "a text chunk of the PNG file is damaged"},
+        {"cli-short.png", "the PNG file ends early"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture);
+        std::string err;
+        EXPECT_EQ(Render("--recipe " + c.picture + " -o cli-never.png", nullptr, &err), 2);
+        EXPECT_NE(err.find("cannot read the recipe of " + c.picture + ": " + c.reason), std::string::npos) << err;
+    }
+    struct stat info;
+    EXPECT_NE(stat("cli-never.png", &info), 0);
+    for (const char* f : {"cli-whole.png", "cli-damaged.png", "cli-short.png"}) std::remove(f);
+}
+
+// --print-settings on a picture: its settings file lines, then the rest of
+// its recipe in a section of its own, reals to the last bit.
+TEST(RenderCli, APicturesRecipeIsPrinted)
+{
+    const std::string scene = "--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=64 --set Height=64 "
+                              "--set Iterations=50 --set MinBailout=1.2345678e-7 --runs 2";
+    ASSERT_EQ(Render(scene + " --quiet -o cli-printed.png"), 0);
+    std::string settings, recipe;
+    ASSERT_EQ(Render(scene + " --print-settings", &settings), 0);
+    ASSERT_EQ(Render("--print-settings --recipe cli-printed.png", &recipe), 0);
+    const std::vector<std::string> settingsLines = Lines(settings), recipeLines = Lines(recipe);
+    ASSERT_GT(recipeLines.size(), settingsLines.size());
+    EXPECT_EQ(std::vector<std::string>(recipeLines.begin(), recipeLines.begin() + 21), settingsLines);
+    for (const char* line : {"[Recipe]", "Version=" HALOVANE_VERSION, "Start=-0.75,0.10000000000000001",
+                             "Region=-0.75,0.10000000000000001,0.5", "Runs=2", "MinBailout=1.23456786e-07",
+                             "Command=halovane-render --settings /dev/null --start -0.75,0.1 --region "
+                             "-0.75,0.1,0.5 --set Width=64 --set Height=64 --set Iterations=50 "
+                             "--set MinBailout=1.2345678e-7 --runs 2 --quiet -o cli-printed.png"})
+        EXPECT_TRUE(Contains(recipeLines, line)) << line << "\n" << recipe;
+    EXPECT_TRUE(Contains(settingsLines, "MinBailout=0.0000001234568"));
+    std::remove("cli-printed.png");
+}
+
+// scripts/frames-video.sh makes a video and a GIF with one picture per frame.
+TEST(RenderCli, FramesMakeAVideoAndAGif)
+{
+    if (Shell("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null && echo yes") != "yes\n")
+        GTEST_SKIP() << "ffmpeg and ffprobe are not installed (scripts/setup.sh installs them)";
+    std::filesystem::remove_all("cli-video");
+    mkdir("cli-video", 0755);
+    // An odd width: the video pads it to an even one.
+    ASSERT_EQ(Render("--start -0.75,0.1 --region -0.75,0.1,0.5 --set Width=65 --set Height=64 "
+                     "--set Iterations=100 --set DriftX=0.01 --runs 5 --clear-runs --quiet "
+                     "--frames cli-video/f-%02d.png -o cli-video/last.png"),
+              0);
+    const std::string script = std::string("bash '") + HALOVANE_SOURCE_DIR + "/scripts/frames-video.sh' ";
+    const std::string count =
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 ";
+    for (const char* out : {"cli-video/drift.mp4", "cli-video/drift.gif"}) {
+        SCOPED_TRACE(out);
+        EXPECT_EQ(Shell(script + "cli-video/f-%02d.png " + out + " >/dev/null; echo $?"), "0\n");
+        EXPECT_EQ(Shell(count + out), "5\n");
+    }
+    std::filesystem::remove_all("cli-video");
 }
 #endif
 
@@ -481,11 +706,11 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
         std::ofstream scenes("cli-scenes.txt", std::ios::binary);
         // Shell quoting, a trailing blank, and an -o that the script's own wins over.
         scenes << "# three small scenes\n"
-                  "--settings cli-absent.ini --set Iterations=200 --set SamplePoints=50\n"
+                  "--settings /dev/null --set Iterations=200 --set SamplePoints=50\n"
                   "\n"
-                  "--settings cli-absent.ini --start -0.75,0.1 --snap --set 'SampleRadius=0.01' "
+                  "--settings /dev/null --start -0.75,0.1 --snap --set 'SampleRadius=0.01' "
                   "--set Iterations=100 \n"
-                  "--settings cli-absent.ini --region 0,0,2 --set Width=64 --set Height=64 "
+                  "--settings /dev/null --region 0,0,2 --set Width=64 --set Height=64 "
                   "--set Iterations=300 -o ignored.png\n";
     }
     const char* scenes[] = {"--set Iterations=200 --set SamplePoints=50",
@@ -507,7 +732,10 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
         EXPECT_EQ(ReadAll("ignored.png"), "");
         for (size_t k = 0; k < 3; ++k) {
             ASSERT_EQ(Render(std::string(scenes[k]) + " --quiet -o cli-sweep-alone.png"), 0);
-            EXPECT_EQ(ReadAll("cli-sweep/" + std::string(names[k])), ReadAll("cli-sweep-alone.png")) << names[k];
+            // The same pixels; a PNG's recipe names its own command.
+            EXPECT_TRUE(PngPixels(ReadAll("cli-sweep/" + std::string(names[k]))) ==
+                        PngPixels(ReadAll("cli-sweep-alone.png")))
+                << names[k];
         }
     }
     std::filesystem::remove_all("cli-sweep");
