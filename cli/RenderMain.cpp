@@ -171,19 +171,21 @@ static void OnRunEnd()
 }
 
 // Progress on standard error until finished: on a terminal one line redrawn
-// four times a second, otherwise a plain line every 10 s. The pass count is
+// four times a second, otherwise a plain line every 10 s and one at the end,
+// so that a log says how the render finished. The pass count is
 // noted every 100 ms, so that the time left is paced from the recent passes.
-static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
+// The start and the pass count before the first pass are taken by the
+// caller: a short render may be over before this thread first runs.
+using ProgressClock = std::chrono::steady_clock;
+static void ShowProgress(const Relaxed<bool>& finished, bool terminal, ProgressClock::time_point start,
+                         uint32_t firstCount)
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    const uint32_t firstCount = WorkerPassCount();
+    using Clock = ProgressClock;
     // Iterations + 2 passes a run; none for a negative Iterations below -2.
     const int64_t perRun = static_cast<int64_t>(app.settings.Iterations) + 2;
     const uint64_t total = static_cast<uint64_t>(perRun > 0 ? perRun : 0) * runsWanted;
     const int pauses = terminal ? 25 : 1000;  // of 10 ms
     size_t shown = 0;                         // length of the line on screen
-    bool reported = false;
     // The moments seen since the first pass, every 100 ms at most.
     ProgressHistory history;
     const auto now = [&]() {
@@ -202,7 +204,6 @@ static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
             if (k % 10 == 9) record(now());
         }
         const bool last = finished;
-        if (last && !terminal && !reported) return;
         const ProgressPoint point = now();
         record(point);
         const uint32_t ended = runsDone;
@@ -217,7 +218,6 @@ static void ShowProgress(const Relaxed<bool>& finished, bool terminal)
             shown = text.size();
         } else {
             std::fprintf(stderr, "halovane-render: %s\n", text.c_str());
-            reported = true;
         }
         std::fflush(stderr);
         if (last) return;
@@ -236,7 +236,8 @@ static void RenderRuns(bool progress, bool terminal)
 
     Relaxed<bool> finished{false};
     std::thread display;
-    if (progress) display = std::thread(ShowProgress, std::cref(finished), terminal);
+    if (progress)
+        display = std::thread(ShowProgress, std::cref(finished), terminal, ProgressClock::now(), WorkerPassCount());
     RenderWorker(nullptr);
     finished = true;
     if (display.joinable()) display.join();

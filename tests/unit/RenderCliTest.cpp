@@ -270,6 +270,23 @@ TEST(RenderCli, TheOutputIsCheckedBeforeRendering)
     std::remove("cli-early.bmp");
 }
 
+// Off a terminal the progress is plain lines on standard error, the last of
+// them once the render is over: the second run, all of it done. --quiet
+// leaves standard error empty.
+TEST(RenderCli, ProgressOffATerminalEndsWithTheWholeRender)
+{
+    std::string err;
+    ASSERT_EQ(Render("--set Iterations=20 --set SamplePoints=1000 --runs 2 -o cli-progress.bmp", nullptr, &err), 0);
+    const std::vector<std::string> lines = Lines(err);
+    ASSERT_FALSE(lines.empty()) << err;
+    for (const std::string& line : lines) EXPECT_EQ(line.compare(0, 17, "halovane-render: "), 0) << line;
+    EXPECT_EQ(lines.back().compare(0, 35, "halovane-render: run 2/2, 100% done"), 0) << lines.back();
+    EXPECT_EQ(err.find('\r'), std::string::npos);
+    ASSERT_EQ(Render("--set Iterations=20 --runs 2 --quiet -o cli-progress.bmp", nullptr, &err), 0);
+    EXPECT_EQ(err, "");
+    std::remove("cli-progress.bmp");
+}
+
 // Every option's entry in --help, up to the next option, names its default.
 TEST(RenderCli, HelpGivesEveryDefault)
 {
