@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Progress.h"
 #include "cli/SettingsInput.h"
+#include "cli/Signals.h"
 #include "output/Png.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
@@ -101,6 +103,7 @@ static void OnRunEnd()
             last = true;
         }
     }
+    SignalTestPoint("run" + std::to_string(done));
     if (last) {
         app.continuous = false;
         app.quitRequested = true;
@@ -152,10 +155,15 @@ static void RenderRuns(bool progress, bool terminal)
     app.continuous = runsWanted > 1;
     app.quitRequested = false;
     app.restartRequested = true;
+    KeepWorkOnSignal();
 
     Relaxed<bool> finished{false};
     std::thread display;
-    if (progress) display = std::thread(ShowProgress, std::cref(finished), terminal);
+    // Without a thread for it (no memory for its stack) the render runs unseen.
+    try {
+        if (progress) display = std::thread(ShowProgress, std::cref(finished), terminal);
+    } catch (const std::system_error&) {
+    }
     RenderWorker(nullptr);
     finished = true;
     if (display.joinable()) display.join();
@@ -185,6 +193,8 @@ static int Usage(const std::string& reason)
 
 int main(int argc, char** argv)
 {
+    GuardStandardFiles();
+    StartSignalWatch();
     // A file size limit or a closed pipe makes the write fail with a reason
     // (exit 4) instead of killing the process half way.
 #ifdef SIGXFSZ
@@ -254,5 +264,10 @@ int main(int argc, char** argv)
         return exitOutput;
     }
     ReleaseBlocks();
+    if (const int signal = StopSignal()) {
+        std::fprintf(stderr, "halovane-render: stopped by %s after %u of %u runs; the image so far is in %s\n",
+                     SignalName(signal), static_cast<uint32_t>(runsDone), runsWanted, options.output);
+        return 128 + signal;
+    }
     return exitDone;
 }

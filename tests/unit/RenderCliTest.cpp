@@ -55,6 +55,7 @@ int Render(const std::string& args, std::string* out = nullptr, std::string* err
     if (err) *err = ReadAll(errFile);
     std::remove(outFile.c_str());
     std::remove(errFile.c_str());
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -513,6 +514,136 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
     std::filesystem::remove_all("cli-sweep");
     std::remove("cli-sweep-alone.png");
     std::remove("cli-scenes.txt");
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The first SIGINT, SIGTERM or SIGHUP stops the render as Stop does: the
+// image so far is written whole, the program says how far it got and ends
+// with 128 plus the signal. The test points raise the signal at the end of
+// run k, or once the output's temporary file exists.
+TEST(RenderCli, AnInterruptedRenderKeepsItsImage)
+{
+    const std::string scene = "--start -0.75,0.1 --set Iterations=200 --set DriftX=0.002 --quiet";
+    const struct {
+        const char* plan;
+        int runs;
+        int code;
+        int runsInImage;
+        const char* said;
+    } cases[] = {
+        {"run2:INT", 5, 130, 2, "stopped by SIGINT after 2 of 5 runs; the image so far is in cli-interrupted/out.bmp"},
+        {"run1:TERM", 3, 143, 1, "stopped by SIGTERM after 1 of 3 runs"},
+        {"save:INT", 2, 130, 2, "stopped by SIGINT after 2 of 2 runs"},
+        {"save:HUP", 2, 129, 2, "stopped by SIGHUP after 2 of 2 runs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.plan);
+        std::filesystem::remove_all("cli-interrupted");
+        mkdir("cli-interrupted", 0755);
+        { std::ofstream("cli-interrupted/out.bmp", std::ios::binary) << "old"; }
+        std::string err;
+        EXPECT_EQ(Render(scene + " --runs " + std::to_string(c.runs) + " -o cli-interrupted/out.bmp", nullptr, &err,
+                         std::string("HALOVANE_TEST_SIGNALS=") + c.plan + " "),
+                  c.code);
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        ASSERT_EQ(Render(scene + " --runs " + std::to_string(c.runsInImage) + " -o cli-interrupted-alone.bmp"), 0);
+        EXPECT_TRUE(ReadAll("cli-interrupted/out.bmp") == ReadAll("cli-interrupted-alone.bmp"));
+        EXPECT_EQ(FolderNames("cli-interrupted"), std::vector<std::string>{"out.bmp"});
+    }
+    std::filesystem::remove_all("cli-interrupted");
+    std::remove("cli-interrupted-alone.bmp");
+}
+
+// A second signal, or a first before the render has begun (here while
+// settings are saved), ends the program at once: the old file stays and no
+// temporary file is left.
+TEST(RenderCli, ASecondSignalEndsAtOnceAndKeepsTheOldFile)
+{
+    const struct {
+        const char* plan;
+        const char* args;
+        int code;
+    } cases[] = {
+        {"save:INT,INT", "--set Iterations=100 -o cli-ended/out.bmp", 130},
+        {"save:TERM,TERM", "--set Iterations=100 --frames cli-ended/out-%d.bmp -o cli-ended/out.bmp", 143},
+        {"save:INT", "--save-settings cli-ended/out.bmp", 130},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.plan);
+        std::filesystem::remove_all("cli-ended");
+        mkdir("cli-ended", 0755);
+        { std::ofstream("cli-ended/out.bmp", std::ios::binary) << "old"; }
+        std::string err;
+        EXPECT_EQ(Render(std::string(c.args) + " --quiet", nullptr, &err,
+                         std::string("HALOVANE_TEST_SIGNALS=") + c.plan + " "),
+                  c.code);
+        EXPECT_EQ(err.find("stopped by"), std::string::npos) << err;
+        EXPECT_EQ(ReadAll("cli-ended/out.bmp"), "old");
+        EXPECT_EQ(FolderNames("cli-ended"), std::vector<std::string>{"out.bmp"});
+    }
+    std::filesystem::remove_all("cli-ended");
+}
+
+// /dev/stdout and its like name the descriptor the program was given: the
+// image goes into it, after what the file behind it holds.
+TEST(RenderCli, DescriptorNamesAppendToTheFileBehindThem)
+{
+    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --runs 0 --quiet";
+    ASSERT_EQ(Render("--runs 0 --quiet -o cli-image.bmp"), 0);
+    const std::string image = ReadAll("cli-image.bmp");
+    const struct {
+        const char* name;
+        const char* redirect;
+    } cases[] = {
+        {"/dev/stdout", ">>"}, {"/proc/self/fd/1", ">>"}, {"/dev/fd/1", ">>"}, {"/dev/stderr", "2>>"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        { std::ofstream("cli-log", std::ios::binary) << "keep\n"; }
+        EXPECT_EQ(Shell("{ " + render + " -o " + c.name + "; } " + c.redirect + " cli-log; echo $?"), "0\n");
+        EXPECT_TRUE(ReadAll("cli-log") == "keep\n" + image);
+    }
+    std::remove("cli-log");
+    std::remove("cli-image.bmp");
+}
+
+// With standard output and error closed, nothing the program says lands in
+// the file it writes: here the signal's message comes while the output's
+// temporary file is open.
+TEST(RenderCli, ClosedStandardDescriptorsTakeNoFile)
+{
+    ASSERT_EQ(Render("--set Iterations=10 --quiet -o cli-image.bmp"), 0);
+    const std::string render = "'" + RendererPath() + "' --settings cli-absent.ini --set Iterations=10";
+    EXPECT_EQ(Shell("HALOVANE_TEST_SIGNALS=save:INT " + render + " -o cli-closed.bmp >&- 2>&-; echo $?"),
+              "130\n");
+    EXPECT_TRUE(ReadAll("cli-closed.bmp") == ReadAll("cli-image.bmp"));
+    std::remove("cli-closed.bmp");
+    std::remove("cli-image.bmp");
+}
+
+// Helper threads the system cannot start leave the work to fewer threads,
+// with the same image.
+TEST(RenderCli, ThreadsThatCannotStartLeaveTheWorkToFewer)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit under a memory limit";
+#endif
+    const std::string scene =
+        "--set Iterations=100 --set BorderOnly=1 --start -0.75,0.1 --region -0.5,0,2 --quiet";
+    ASSERT_EQ(Render(scene + " --threads 1 -o cli-one.bmp"), 0);
+    std::string err;
+    EXPECT_EQ(Render(scene + " --threads 256 -o cli-many.bmp", nullptr, &err, "ulimit -v 100000; "), 0) << err;
+    EXPECT_TRUE(ReadAll("cli-many.bmp") == ReadAll("cli-one.bmp"));
+    std::remove("cli-one.bmp");
+    std::remove("cli-many.bmp");
 }
 
 }  // namespace
