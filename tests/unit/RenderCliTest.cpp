@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/SettingsInput.h"
 #include "platform/Platform.h"
 
 #ifdef HALOVANE_HAVE_PNG
@@ -293,17 +294,14 @@ TEST(RenderCli, SettingsComeFromPipesAndStandardInput)
                          "Width=34"));
 }
 
-// Endless, oversized or silent inputs end with exit code 2 and a reason.
+// Endless or oversized inputs end with exit code 2 and a reason.
 TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
 {
-    std::remove("cli-silent.fifo");
     std::remove("cli-endless.fifo");
-    ASSERT_EQ(mkfifo("cli-silent.fifo", 0600), 0);
     ASSERT_EQ(mkfifo("cli-endless.fifo", 0600), 0);
     mkdir("cli-folder-as-settings", 0755);
-    // A writer that never stops and never reaches the size limit; it ends
-    // when the reader has gone.
-    std::system("(while printf '; more\\n'; do sleep 0.05; done >cli-endless.fifo) 2>/dev/null &");
+    // A writer that never stops; it ends when the reader has gone.
+    std::system("(yes '; more' >cli-endless.fifo) 2>/dev/null &");
     struct Case {
         const char* file;
         const char* reason;
@@ -311,8 +309,7 @@ TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
     const Case cases[] = {
         {"/dev/zero", "it is longer than 1048576 bytes"},
         {"/dev/urandom", "it is longer than 1048576 bytes"},
-        {"cli-silent.fifo", "the input did not end within 1 s"},
-        {"cli-endless.fifo", "the input did not end within 1 s"},
+        {"cli-endless.fifo", "it is longer than 1048576 bytes"},
         {"cli-folder-as-settings", "Is a directory"},
     };
     for (const Case& c : cases) {
@@ -324,9 +321,51 @@ TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
             << err;
         EXPECT_EQ(out, "");
     }
-    std::remove("cli-silent.fifo");
     std::remove("cli-endless.fifo");
     rmdir("cli-folder-as-settings");
+}
+
+// An input that stays silent, before its first byte or part way, is given
+// up after the patience (here a short one): a pipe nobody writes, and one
+// whose writer stopped without closing it.
+TEST(RenderCli, SilentSettingsInputsAreGivenUp)
+{
+    std::remove("cli-silent.fifo");
+    ASSERT_EQ(mkfifo("cli-silent.fifo", 0600), 0);
+    int stalled[2];
+    ASSERT_EQ(pipe(stalled), 0);
+    ASSERT_EQ(write(stalled[1], "[HV]\n", 5), 5);
+    const std::string stalledName = "/proc/self/fd/" + std::to_string(stalled[0]);
+    const struct {
+        std::string file;
+        const char* reason;
+    } cases[] = {
+        {"cli-silent.fifo", "no input arrived within 0.05 s"},
+        {stalledName, "the input paused for over 0.05 s before it ended"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes, reason;
+        bool missing = true;
+        EXPECT_FALSE(ReadSettingsInputWithin(c.file.c_str(), InputPatience{50, 50}, bytes, missing, reason));
+        EXPECT_FALSE(missing);
+        EXPECT_EQ(reason, c.reason);
+    }
+    close(stalled[0]);
+    close(stalled[1]);
+    std::remove("cli-silent.fifo");
+}
+
+// A producer that takes longer than a second to begin is waited for, and the
+// input needs no writable temporary folder.
+TEST(RenderCli, SettingsInputWaitsForSlowProducersAndNeedsNoTemporaryFolder)
+{
+    const std::string render = "'" + RendererPath() + "' --print-settings --settings ";
+    EXPECT_TRUE(Contains(
+        Lines(Shell("bash -c \"" + render + "<(sleep 1.5; printf '[HV]\\nWidth=35\\n')\"")), "Width=35"));
+    { std::ofstream("cli-input.ini", std::ios::binary) << "[HV]\nWidth=36\n"; }
+    EXPECT_TRUE(Contains(Lines(Shell("TMPDIR=/no-such-folder " + render + "cli-input.ini")), "Width=36"));
+    std::remove("cli-input.ini");
 }
 
 TEST(RenderCli, SettingsArePrintedAndSavedAfterTheOverrides)
