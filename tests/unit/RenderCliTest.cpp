@@ -685,5 +685,48 @@ TEST(RenderCli, ThreadsThatCannotStartLeaveTheWorkToFewer)
     std::remove("cli-many.bmp");
 }
 
+// A scene list is data: the same words reach the renderer under both tools,
+// nothing in a line runs as shell code, a malformed line is refused by its
+// number before anything renders, an empty list renders nothing, and the
+// list's own name may hold any character. A stand-in renderer writes the
+// words it was given into its output file.
+TEST(RenderCli, SweepSceneLinesAreData)
+{
+    const std::string fake = std::filesystem::absolute("cli-fake-render").string();
+    {
+        std::ofstream script(fake, std::ios::binary);
+        script << "#!/usr/bin/env bash\nprintf '%s\\n' \"$@\" >\"${@: -1}\"\n";
+    }
+    chmod(fake.c_str(), 0755);
+    { std::ofstream("cli-a=b.txt", std::ios::binary) << "--set 'X=$(touch cli-pwned)' \"a b\" c\\ d 'it''s' \"q\\\"u\\o\" {x,y} * `touch cli-pwned`\n"
+                                                    "# a comment's quote\n\n--runs 2\r\n"; }
+    { std::ofstream("cli-bad.txt", std::ios::binary) << "--runs 2\n--set 'X=1\n--runs 3\n"; }
+    { std::ofstream("cli-none.txt", std::ios::binary) << "# nothing\n\n"; }
+    const std::string out = std::filesystem::absolute("cli-data").string();
+    const std::string first = "--threads\n1\n--quiet\n--set\nX=$(touch cli-pwned)\na b\nc d\nits\nq\"u\\o\n{x,y}\n*\n"
+                              "`touch\ncli-pwned`\n-o\n" + out + "/0001.png\n";
+    const std::string fourth = "--threads\n1\n--quiet\n--runs\n2\n-o\n" + out + "/0004.png\n";
+    for (const char* tool : {"parallel", "xargs"}) {
+        SCOPED_TRACE(tool);
+        const std::string sweep = "HALOVANE_RENDER='" + fake + "' SWEEP_TOOL=" + tool + " SWEEP_JOBS=2 bash '" +
+                                  HALOVANE_SOURCE_DIR + "/scripts/sweep.sh' ";
+        std::filesystem::remove_all("cli-data");
+        EXPECT_EQ(Shell(sweep + "cli-a=b.txt cli-data; echo $?"), "0\n");
+        EXPECT_EQ(ReadAll("cli-data/0001.png"), first);
+        EXPECT_EQ(ReadAll("cli-data/0004.png"), fourth);
+        EXPECT_EQ(FolderNames("cli-data"), (std::vector<std::string>{"0001.png", "0004.png"}));
+        EXPECT_FALSE(std::filesystem::exists("cli-pwned"));
+
+        std::filesystem::remove_all("cli-data");
+        EXPECT_EQ(Shell(sweep + "cli-bad.txt cli-data 2>&1; echo $?"),
+                  "sweep: cli-bad.txt line 2: an unmatched quote or a final backslash; nothing was rendered\n2\n");
+        EXPECT_EQ(Shell(sweep + "cli-none.txt cli-data 2>/dev/null; echo $?"), "0\n");
+        EXPECT_TRUE(FolderNames("cli-data").empty());
+    }
+    std::filesystem::remove_all("cli-data");
+    std::remove("cli-pwned");
+    for (const char* f : {"cli-fake-render", "cli-a=b.txt", "cli-bad.txt", "cli-none.txt"}) std::remove(f);
+}
+
 }  // namespace
 #endif
