@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "cli/Progress.h"
 #include "cli/Recipe.h"
 #include "cli/SettingsInput.h"
+#include "cli/Signals.h"
 #include "output/Png.h"
 #include "platform/Platform.h"
 #include "render/Blocks.h"
@@ -161,6 +163,7 @@ static void OnRunEnd()
             last = true;
         }
     }
+    SignalTestPoint("run" + std::to_string(done));
     if (last) {
         app.continuous = false;
         app.quitRequested = true;
@@ -233,11 +236,16 @@ static void RenderRuns(bool progress, bool terminal)
     app.continuous = runsWanted > 1;
     app.quitRequested = false;
     app.restartRequested = true;
+    KeepWorkOnSignal();
 
     Relaxed<bool> finished{false};
     std::thread display;
-    if (progress)
-        display = std::thread(ShowProgress, std::cref(finished), terminal, ProgressClock::now(), WorkerPassCount());
+    // Without a thread for it (no memory for its stack) the render runs unseen.
+    try {
+        if (progress)
+            display = std::thread(ShowProgress, std::cref(finished), terminal, ProgressClock::now(), WorkerPassCount());
+    } catch (const std::system_error&) {
+    }
     RenderWorker(nullptr);
     finished = true;
     if (display.joinable()) display.join();
@@ -268,6 +276,8 @@ static int Usage(const std::string& reason)
 
 int main(int argc, char** argv)
 {
+    GuardStandardFiles();
+    StartSignalWatch();
     // A file size limit or a closed pipe makes the write fail with a reason
     // (exit 4) instead of killing the process half way.
 #ifdef SIGXFSZ
@@ -353,5 +363,10 @@ int main(int argc, char** argv)
         return exitOutput;
     }
     ReleaseBlocks();
+    if (const int signal = StopSignal()) {
+        std::fprintf(stderr, "halovane-render: stopped by %s after %u of %u runs; the image so far is in %s\n",
+                     SignalName(signal), static_cast<uint32_t>(runsDone), runsWanted, options.output);
+        return 128 + signal;
+    }
     return exitDone;
 }

@@ -54,11 +54,17 @@ void LaunchShellPreview(const char* file);
 // --- Files --------------------------------------------------------------------
 // A file being written whole. A regular file (or a new one) is written into a
 // temporary file of a unique name in its folder, created afresh, which
-// replaces it only when everything was written, keeping its permissions (on
-// Windows its attributes); a symbolic link is followed and kept. A file that
-// is not a regular one (a device, a pipe) is written into directly, and the
-// name "-" stands for standard output. Any failure leaves the old file whole
-// and removes the temporary file.
+// replaces it only when everything was written, keeping its permissions
+// without set-id bits (on Windows its attributes). A file we may not write
+// (read-only) is refused. Symbolic links are followed and kept, except, in a
+// sticky folder others may write to, links, files, pipes and devices that
+// belong neither to us nor to the folder's owner: those are refused. A pipe
+// or a character device is written into directly, opened without following
+// a link and checked after the open; a block device is refused. The name
+// "-" and names of our open descriptors (/dev/stdout, /dev/stderr,
+// /proc/self/fd/N, /dev/fd/N) write into that descriptor. Any failure leaves
+// the old file whole and removes the temporary file. POSIX details and the
+// reasons for them: docs/files.md.
 struct FileWrite {
     intptr_t handle;        // the file written (descriptor or HANDLE)
     intptr_t folder;        // portable: the target's folder, or -1
@@ -83,6 +89,12 @@ struct FilePart {
     size_t count;
 };
 bool WriteWholeFile(const char* path, const FilePart* parts, size_t partCount, std::string& error);
+// Removes every temporary file being written and makes every later write
+// fail: for a process that is about to end at once.
+void AbandonFileWrites();
+// Called, when set, on the writing thread each time a temporary file has
+// been created, before anything is written into it (a test point).
+void SetTemporaryFileHook(void (*hook)());
 // True when path names a regular file (after links): not a folder, device
 // or pipe. Reading anything else could block or never end.
 bool IsRegularFile(const char* path);

@@ -4,18 +4,26 @@
 #include <limits.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/PlatformImpl.h"
+
+// The magic number of the /proc file system (statfs's f_type).
+static const long kProcMagic = 0x9fa0;
 
 bool ExecutablePath(char* buffer, uint32_t capacity)
 {
@@ -51,59 +59,175 @@ void PlatformLaunchShellPreview(const char*) {}
 
 static std::string ErrorText(int code) { return std::strerror(code); }
 
-static bool FailWrite(FileWrite& write, int code)
+static bool FailText(FileWrite& write, const std::string& text)
 {
-    if (!write.failed) write.error = ErrorText(code);
+    if (!write.failed) write.error = text;
     write.failed = true;
     return false;
 }
 
-// The folder part of a path with its trailing '/', or "" for a bare name.
-static std::string FolderOf(const std::string& path)
+static bool FailWrite(FileWrite& write, int code) { return FailText(write, ErrorText(code)); }
+
+// Temporary files being written, so that a process told to end at once can
+// remove them. Never destroyed: writers may still run while the process exits.
+struct Pending {
+    int folder;
+    std::string name;
+};
+static std::mutex& pendingLock = *new std::mutex();
+static std::vector<Pending>& pending = *new std::vector<Pending>();
+static bool abandoned = false;  // under pendingLock
+static std::atomic<void (*)()> temporaryHook{nullptr};
+
+void SetTemporaryFileHook(void (*hook)()) { temporaryHook.store(hook); }
+
+void AbandonFileWrites()
 {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::lock_guard<std::mutex> hold(pendingLock);
+    abandoned = true;
+    for (const Pending& p : pending) unlinkat(p.folder, p.name.c_str(), 0);
+    pending.clear();
 }
 
-// The rule the kernel applies when it opens through a link: in a sticky
-// folder anyone may write to (a shared temporary folder), only links of our
-// own or of the folder's owner are followed.
-static bool MayFollow(const std::string& link, const struct stat& info)
+static void Forget(int folder, const std::string& name)
 {
-    if (info.st_uid == geteuid()) return true;
-    const std::string folder = FolderOf(link);
-    struct stat holder;
-    if (stat(folder.empty() ? "." : folder.c_str(), &holder) != 0) return false;
-    const bool shared = (holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH);
-    return !shared || holder.st_uid == info.st_uid;
-}
-
-// Follows symbolic links to the name the file has (or will have when it does
-// not exist yet), so that writing updates a link's target and keeps the link.
-static bool FollowLinks(const std::string& path, std::string& target, int& code)
-{
-    target = path;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat info;
-        if (lstat(target.c_str(), &info) != 0) {
-            code = errno;
-            return code == ENOENT;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i].folder == folder && pending[i].name == name) {
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
         }
-        if (!S_ISLNK(info.st_mode)) return true;
-        if (!MayFollow(target, info)) {
-            code = EACCES;
-            return false;
-        }
-        std::string link(PATH_MAX, '\0');
-        const ssize_t n = readlink(target.c_str(), &link[0], link.size());
-        if (n < 0) {
-            code = errno;
-            return false;
-        }
-        link.resize(static_cast<size_t>(n));
-        target = link[0] == '/' ? link : FolderOf(target) + link;
     }
-    code = ELOOP;
+}
+
+// The descriptor that a name such as /dev/stdout or /proc/self/fd/3 stands
+// for, or -1. Such a name is an open file of ours: the image goes into it,
+// at its offset, instead of replacing whatever file is behind it.
+static int NamedDescriptor(const std::string& path)
+{
+    if (path == "/dev/stdin") return STDIN_FILENO;
+    if (path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    const std::string prefixes[] = {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/",
+                                    "/proc/" + std::to_string(getpid()) + "/fd/"};
+    for (const std::string& prefix : prefixes) {
+        if (path.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = path.substr(prefix.size());
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return -1;
+        return std::atoi(digits.c_str());
+    }
+    return -1;
+}
+
+// A sticky folder that others may write to: a shared temporary folder.
+static bool SharedFolder(const struct stat& folder)
+{
+    return (folder.st_mode & S_ISVTX) && (folder.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+// The rule of the kernel's link and FIFO protection, here for every kind of
+// entry and whether the protection is on or not: in a shared folder only
+// what belongs to us or to the folder's owner is followed or written.
+static bool MayUse(int folder, const struct stat& entry)
+{
+    struct stat holder;
+    if (fstat(folder, &holder) != 0) return false;
+    return !SharedFolder(holder) || entry.st_uid == geteuid() || entry.st_uid == holder.st_uid;
+}
+
+// Links in /proc (a descriptor's, a process's folder) say where something
+// was opened, not where it is: never followed by their text.
+static bool OnProcFileSystem(int folder)
+{
+    struct statfs info;
+    return fstatfs(folder, &info) == 0 && info.f_type == kProcMagic;
+}
+
+// Where a path leads: the folder holding the file (open, O_PATH) and its
+// name there, or the descriptor the path names. Every part of the path is
+// looked at before it is used and opened without following a link; links
+// are followed by their text, under MayUse's rule.
+struct Place {
+    int folder = -1;
+    std::string name;
+    int descriptor = -1;
+};
+
+static bool FindPlace(std::string rest, Place& place, int& code)
+{
+    if (rest.empty()) {
+        code = ENOENT;
+        return false;
+    }
+    int at = open(rest[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0) {
+        code = errno;
+        return false;
+    }
+    for (int links = 0;;) {
+        const size_t begin = rest.find_first_not_of('/');
+        if (begin == std::string::npos) {
+            code = EISDIR;  // "/" or a name ending in '/': a folder
+            break;
+        }
+        const size_t end = rest.find('/', begin);
+        const bool last = end == std::string::npos;
+        const std::string name = rest.substr(begin, last ? std::string::npos : end - begin);
+        struct stat entry;
+        if (fstatat(at, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            code = errno;
+            if (code != ENOENT || !last) break;
+            place.folder = at;  // a new file
+            place.name = name;
+            return true;
+        }
+        if (S_ISLNK(entry.st_mode)) {
+            if (++links > 40) {
+                code = ELOOP;
+                break;
+            }
+            if (!MayUse(at, entry) || OnProcFileSystem(at)) {
+                code = EACCES;
+                break;
+            }
+            std::string text(PATH_MAX, '\0');
+            const ssize_t n = readlinkat(at, name.c_str(), &text[0], text.size());
+            if (n <= 0) {
+                code = n < 0 ? errno : ENOENT;
+                break;
+            }
+            text.resize(static_cast<size_t>(n));
+            rest = text + (last ? std::string() : rest.substr(end));
+            place.descriptor = NamedDescriptor(rest);
+            if (place.descriptor >= 0) {
+                close(at);
+                return true;
+            }
+            if (text[0] == '/') {
+                close(at);
+                at = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+                if (at < 0) {
+                    code = errno;
+                    return false;
+                }
+            }
+            continue;
+        }
+        if (last) {
+            place.folder = at;
+            place.name = name;
+            return true;
+        }
+        const int next = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            code = errno;
+            break;
+        }
+        close(at);
+        at = next;
+        rest.erase(0, end);
+    }
+    close(at);
     return false;
 }
 
@@ -125,13 +249,15 @@ static std::string TemporaryName()
     return name;
 }
 
-// Opens a file that is not a regular one (a device, a pipe) to write into it.
-static bool BeginDirectWrite(const char* path, FileWrite& write)
+// Writes into an open descriptor of ours (a copy of it, closed at the end).
+static bool BeginDescriptorWrite(int source, FileWrite& write)
 {
-    const int fd = std::strcmp(path, "-") == 0 ? dup(STDOUT_FILENO)
-                                               : open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = fcntl(source, F_DUPFD_CLOEXEC, 3);
     if (fd < 0) return FailWrite(write, errno);
     write.handle = fd;
+    struct stat info;
+    if (fstat(fd, &info) != 0) return FailWrite(write, errno);
+    if (S_ISDIR(info.st_mode)) return FailWrite(write, EISDIR);
     return true;
 }
 
@@ -140,56 +266,99 @@ static bool BeginDirectWrite(const char* path, FileWrite& write)
 static bool CreateTemporary(FileWrite& write)
 {
     const int dir = static_cast<int>(write.folder);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = TemporaryName();
-        const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+    int code = EEXIST;
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        if (abandoned) return FailWrite(write, ECANCELED);
+        for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
+            const std::string name = TemporaryName();
+            const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                code = errno;
+                continue;
+            }
             write.handle = fd;
             write.temporary = name;
-            return true;
+            pending.push_back(Pending{dir, name});
+            code = 0;
         }
-        if (errno != EEXIST) break;
     }
-    return FailWrite(write, errno);
+    if (code != 0) return FailWrite(write, code);
+    void (*hook)() = temporaryHook.load();
+    if (hook) hook();
+    return true;
 }
 
-// A regular file, or a new one: written beside it and moved over it.
-static bool BeginReplace(const char* path, FileWrite& write)
+// The replacement keeps the old file's owner where we may set it (owner
+// first: changing it clears the set-id bits), else its group where we may,
+// and its permission bits. Set-id and sticky bits are dropped: an image or
+// a settings file is no program.
+static void KeepOwnerAndMode(int fd, const struct stat& old)
 {
-    std::string target;
-    int code = 0;
-    if (!FollowLinks(path, target, code)) return FailWrite(write, code);
-    if (target.empty() || target.back() == '/') return FailWrite(write, EISDIR);
-    const std::string folder = FolderOf(target);
-    write.target = target.substr(folder.size());
-    const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return FailWrite(write, errno);
-    write.folder = dir;
-
-    struct stat old;
-    const bool haveOld = fstatat(dir, write.target.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-    if (haveOld && S_ISDIR(old.st_mode)) return FailWrite(write, EISDIR);
-    if (!CreateTemporary(write)) return false;
-    if (haveOld) {
-        // The replacement keeps the old file's owner where we may set it
-        // (owner first: changing it clears the set-id bits) and its mode;
-        // a new file has 0666 less the umask, as open gave it.
-        const int fd = static_cast<int>(write.handle);
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give a file away; the mode still counts.
-        }
-        fchmod(fd, old.st_mode & 07777);
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Only the superuser may give a file away; a group we are not in stays ours.
     }
+    if (fchmod(fd, old.st_mode & 0777) != 0) {
+        // The file keeps 0666 less the umask.
+    }
+}
+
+// A pipe or a character device: written into. Opened without following a
+// link and without waiting, then checked to be the very entry looked at.
+static bool OpenInPlace(FileWrite& write, const struct stat& seen)
+{
+    const int dir = static_cast<int>(write.folder);
+    const int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd;
+    // A pipe nobody reads yet refuses a non-blocking open: wait for a
+    // reader, as a blocking open would.
+    while ((fd = openat(dir, write.target.c_str(), flags)) < 0 && errno == ENXIO && S_ISFIFO(seen.st_mode))
+        SleepMilliseconds(10);
+    if (fd < 0) return FailWrite(write, errno);
+    write.handle = fd;
+    struct stat opened;
+    if (fstat(fd, &opened) != 0) return FailWrite(write, errno);
+    if (opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino)
+        return FailText(write, "it was replaced while it was opened");
+    const int now = fcntl(fd, F_GETFL);
+    if (now < 0 || fcntl(fd, F_SETFL, now & ~O_NONBLOCK) != 0) return FailWrite(write, errno);
+    return true;
+}
+
+// What the path leads to decides the write: a new or regular file is
+// written beside it and moved over it; a pipe or a character device is
+// written into; anything else is refused.
+static bool BeginAt(const Place& place, FileWrite& write)
+{
+    const int dir = place.folder;
+    write.folder = dir;
+    write.target = place.name;
+    struct stat old;
+    if (fstatat(dir, place.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return FailWrite(write, errno);
+        return CreateTemporary(write);
+    }
+    if (S_ISLNK(old.st_mode)) return FailText(write, "it was replaced by a link while it was opened");
+    if (S_ISDIR(old.st_mode)) return FailWrite(write, EISDIR);
+    if (!MayUse(dir, old)) return FailWrite(write, EACCES);
+    if (S_ISBLK(old.st_mode)) return FailText(write, "it is a block device");
+    if (S_ISSOCK(old.st_mode)) return FailText(write, "it is a socket");
+    if (!S_ISREG(old.st_mode)) return OpenInPlace(write, old);
+    // A file we may not write is not replaced either, as on Windows.
+    if (faccessat(dir, place.name.c_str(), W_OK, AT_EACCESS) != 0) return FailWrite(write, errno);
+    if (!CreateTemporary(write)) return false;
+    KeepOwnerAndMode(static_cast<int>(write.handle), old);
     return true;
 }
 
 bool BeginFileWrite(const char* path, FileWrite& write, std::string& error)
 {
     write = FileWrite{-1, -1, std::string(), std::string(), 0, false, std::string()};
-    struct stat info;
-    const bool direct = std::strcmp(path, "-") == 0 ||
-                        (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode));
-    const bool ok = direct ? BeginDirectWrite(path, write) : BeginReplace(path, write);
+    Place place;
+    place.descriptor = std::strcmp(path, "-") == 0 ? STDOUT_FILENO : NamedDescriptor(path);
+    int code = 0;
+    bool ok = place.descriptor >= 0 || FindPlace(path, place, code) || FailWrite(write, code);
+    if (ok) ok = place.descriptor >= 0 ? BeginDescriptorWrite(place.descriptor, write) : BeginAt(place, write);
     if (!ok) FinishFileWrite(write, false, error);
     return ok;
 }
@@ -209,6 +378,17 @@ void AppendFileWrite(FileWrite& write, const void* bytes, size_t count)
     }
 }
 
+// The rename on disk too, so that a crash soon after a save keeps the new file.
+static void SyncFolder(int dir)
+{
+    const int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    if (fsync(fd) != 0) {
+        // The file is in place; some file systems cannot sync a folder.
+    }
+    close(fd);
+}
+
 bool FinishFileWrite(FileWrite& write, bool commit, std::string& error)
 {
     const int fd = static_cast<int>(write.handle);
@@ -221,10 +401,14 @@ bool FinishFileWrite(FileWrite& write, bool commit, std::string& error)
         if (close(fd) != 0 && !write.failed) FailWrite(write, errno);
     }
     if (replacing) {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        if (abandoned) FailWrite(write, ECANCELED);
         if (!write.failed && renameat(dir, write.temporary.c_str(), dir, write.target.c_str()) != 0)
             FailWrite(write, errno);
         if (write.failed) unlinkat(dir, write.temporary.c_str(), 0);
+        Forget(dir, write.temporary);
     }
+    if (replacing && !write.failed) SyncFolder(dir);
     if (dir >= 0) close(dir);
     write.handle = -1;
     write.folder = -1;

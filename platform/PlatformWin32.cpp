@@ -2,10 +2,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/PlatformImpl.h"
@@ -89,6 +92,34 @@ static bool FailWrite(FileWrite& write, DWORD code)
     return false;
 }
 
+// Temporary files being written, so that a process told to end at once can
+// remove them. Never destroyed: writers may still run while the process exits.
+static std::mutex& pendingLock = *new std::mutex();
+static std::vector<std::string>& pending = *new std::vector<std::string>();
+static bool abandoned = false;  // under pendingLock
+static std::atomic<void (*)()> temporaryHook{nullptr};
+
+void SetTemporaryFileHook(void (*hook)()) { temporaryHook.store(hook); }
+
+void AbandonFileWrites()
+{
+    std::lock_guard<std::mutex> hold(pendingLock);
+    abandoned = true;
+    // Opened with FILE_SHARE_DELETE: a file still open goes when its handle closes.
+    for (const std::string& name : pending) DeleteFileA(name.c_str());
+    pending.clear();
+}
+
+static void Forget(const std::string& name)
+{
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i] == name) {
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
 // A short name, unique in practice; CREATE_NEW makes sure of it.
 static std::string TemporaryName()
 {
@@ -116,19 +147,29 @@ static bool BeginReplace(const char* path, FileWrite& write)
     std::string folder = path;
     const size_t slash = folder.find_last_of("\\/:");
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = folder + TemporaryName();
-        HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            write.handle = reinterpret_cast<intptr_t>(file);
-            write.temporary = temporary;
-            return true;
+    DWORD code = ERROR_FILE_EXISTS;
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        if (abandoned) return FailWrite(write, ERROR_CANCELLED);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temporary = folder + TemporaryName();
+            HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                write.handle = reinterpret_cast<intptr_t>(file);
+                write.temporary = temporary;
+                pending.push_back(temporary);
+                code = ERROR_SUCCESS;
+                break;
+            }
+            code = GetLastError();
+            if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
         }
-        const DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return FailWrite(write, code);
     }
-    return FailWrite(write, ERROR_FILE_EXISTS);
+    if (code != ERROR_SUCCESS) return FailWrite(write, code);
+    void (*hook)() = temporaryHook.load();
+    if (hook) hook();
+    return true;
 }
 
 bool BeginFileWrite(const char* path, FileWrite& write, std::string& error)
@@ -174,19 +215,26 @@ bool FinishFileWrite(FileWrite& write, bool commit, std::string& error)
         if (!write.failed && !FlushFileBuffers(file)) FailWrite(write, GetLastError());
         if (!CloseHandle(file) && !write.failed) FailWrite(write, GetLastError());
     }
-    if (replacing && !write.failed) {
-        // The replaced file's attributes go to its successor (read-only
-        // files refuse the move below and stay as they are).
-        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & kept))
-            SetFileAttributesA(write.temporary.c_str(), write.attributes & kept);
-        // A target another program holds open refuses the move: the old file stays whole.
-        if (!MoveFileExA(write.temporary.c_str(), write.target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            FailWrite(write, GetLastError());
+    if (replacing) {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        if (abandoned) FailWrite(write, ERROR_CANCELLED);
+        if (!write.failed) {
+            // The replaced file's attributes go to its successor (read-only
+            // files refuse the move below and stay as they are).
+            const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            if (write.attributes != INVALID_FILE_ATTRIBUTES && (write.attributes & kept))
+                SetFileAttributesA(write.temporary.c_str(), write.attributes & kept);
+            // A target another program holds open refuses the move: the old
+            // file stays whole. MoveFileEx rather than ReplaceFile: see
+            // docs/files.md.
+            if (!MoveFileExA(write.temporary.c_str(), write.target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                FailWrite(write, GetLastError());
+        }
+        if (write.failed) DeleteFileA(write.temporary.c_str());
+        Forget(write.temporary);
     }
-    if (replacing && write.failed) DeleteFileA(write.temporary.c_str());
     write.handle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
     error = write.error;
     return !write.failed;

@@ -2,8 +2,9 @@
 //
 // Reading: names match without regard to case and surrounding blanks; the
 // first section of a name and the first of duplicate keys count; lines whose
-// first non-blank is ';' are comments; a UTF-8 byte-order mark is skipped;
-// LF, CRLF and CR end lines. Writing changes one line (or adds one or two),
+// first non-blank is ';' are comments; a UTF-8 byte-order mark is skipped, a
+// UTF-16LE one makes the file read as that text (as the Windows functions
+// read it; such a file is not rewritten); LF, CRLF and CR end lines. Writing changes one line (or adds one or two),
 // keeps every other line's bytes and ends every line with CRLF, so that files
 // in the program's own format come out as the Windows program writes them.
 // Files are streamed, so memory stays bounded whatever the file holds.
@@ -35,19 +36,86 @@ std::string Trim(const std::string& text, size_t begin, size_t end)
     return text.substr(begin, end - begin);
 }
 
+// Appends the UTF-8 form of a code point.
+void PutUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16LE text (after its byte-order mark) as UTF-8, fed in pieces: a unit
+// or a surrogate pair may be split between two pieces.
+struct WideDecoder {
+    bool haveByte = false;
+    uint8_t low = 0;
+    uint32_t highSurrogate = 0;  // waiting for its partner, or 0
+
+    void Unit(uint32_t unit, std::string& out)
+    {
+        if (highSurrogate != 0) {
+            const uint32_t high = highSurrogate;
+            highSurrogate = 0;
+            if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                PutUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+                return;
+            }
+            PutUtf8(out, 0xFFFD);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) highSurrogate = unit;
+        else if (unit >= 0xDC00 && unit <= 0xDFFF) PutUtf8(out, 0xFFFD);
+        else PutUtf8(out, unit);
+    }
+    void Bytes(const char* bytes, size_t n, std::string& out)
+    {
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t b = static_cast<uint8_t>(bytes[i]);
+            if (!haveByte) {
+                low = b;
+                haveByte = true;
+            } else {
+                haveByte = false;
+                Unit(static_cast<uint32_t>(low) | static_cast<uint32_t>(b) << 8, out);
+            }
+        }
+    }
+    void End(std::string& out)
+    {
+        if (highSurrogate != 0 || haveByte) PutUtf8(out, 0xFFFD);
+        highSurrogate = 0;
+        haveByte = false;
+    }
+};
+
 // Splits a stream into lines at LF, CRLF or CR. onByte(c) sees each byte of
 // the current line, onLineEnd() each line's end, including that of a last
-// line without a line end. False on a read error.
+// line without a line end. A file that begins with the UTF-16LE byte-order
+// mark is read as that text, as the Windows functions read it, and sets
+// wide. False on a read error.
 template <typename OnByte, typename OnLineEnd>
-bool SplitLines(FILE* file, OnByte onByte, OnLineEnd onLineEnd)
+bool SplitLines(FILE* file, OnByte onByte, OnLineEnd onLineEnd, bool& wide)
 {
     char chunk[kChunk];
     bool afterCr = false;
     bool lineOpen = false;
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    bool first = true;
+    WideDecoder decoder;
+    std::string decoded;
+    auto feed = [&](const char* bytes, size_t n) {
         for (size_t i = 0; i < n; ++i) {
-            char c = chunk[i];
+            char c = bytes[i];
             if (afterCr) {
                 afterCr = false;
                 if (c == '\n') continue;
@@ -61,8 +129,30 @@ bool SplitLines(FILE* file, OnByte onByte, OnLineEnd onLineEnd)
                 lineOpen = true;
             }
         }
+    };
+    wide = false;
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        size_t skip = 0;
+        if (first && n >= 2 && chunk[0] == '\xFF' && chunk[1] == '\xFE') {
+            wide = true;
+            skip = 2;
+        }
+        first = false;
+        if (!wide) {
+            feed(chunk, n);
+            continue;
+        }
+        decoded.clear();
+        decoder.Bytes(chunk + skip, n - skip, decoded);
+        feed(decoded.data(), decoded.size());
     }
     if (std::ferror(file)) return false;
+    if (wide) {
+        decoded.clear();
+        decoder.End(decoded);
+        feed(decoded.data(), decoded.size());
+    }
     if (lineOpen) onLineEnd();
     return true;
 }
@@ -109,7 +199,7 @@ ParsedLine ParseLine(std::string text, bool firstLine)
 // Where a key of a section stands in a file.
 struct KeySearch {
     bool fileExists;
-    bool wideText;           // UTF-16: not ours to read or rewrite byte-wise
+    bool wideText;           // UTF-16: not ours to rewrite byte-wise
     bool sectionFound;
     size_t lastSectionLine;  // last non-blank line of the section
     bool keyFound;
@@ -157,7 +247,8 @@ bool FindKey(const char* section, const char* key, const char* path, KeySearch& 
         else cut = true;
     };
     auto onLineEnd = [&]() {
-        if (lineIndex == 0 && (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0)) {
+        // UTF-16BE, which the Windows functions do not read either.
+        if (lineIndex == 0 && text.compare(0, 2, "\xFE\xFF") == 0) {
             search.wideText = true;
             done = true;
         }
@@ -186,7 +277,9 @@ bool FindKey(const char* section, const char* key, const char* path, KeySearch& 
         cut = false;
         ++lineIndex;
     };
-    bool ok = SplitLines(file, onByte, onLineEnd);
+    bool wide = false;
+    bool ok = SplitLines(file, onByte, onLineEnd, wide);
+    if (wide) search.wideText = true;
     std::fclose(file);
     return ok;
 }
@@ -287,7 +380,8 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
                 }
                 ++lineIndex;
             };
-            readOk = SplitLines(in, onByte, onLineEnd);
+            bool wide = false;
+            readOk = SplitLines(in, onByte, onLineEnd, wide) && !wide;
             std::fclose(in);
         }
     }

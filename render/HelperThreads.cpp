@@ -3,6 +3,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -82,10 +84,21 @@ THREAD_ENTRY void HelperMain()
     }
 }
 
+// Helpers the system could start when it refused one more (no memory for
+// a stack): the work goes to that many from then on. Any count gives the
+// same bytes. Worker thread only.
+int32_t helperLimit = INT32_MAX;
+
 void StartHelpers(int32_t count)
 {
     helpersQuit = false;
-    while (static_cast<int32_t>(helpers->size()) < count) helpers->emplace_back(HelperMain);
+    try {
+        while (static_cast<int32_t>(helpers->size()) < count) helpers->emplace_back(HelperMain);
+    } catch (const std::system_error&) {
+        helperLimit = static_cast<int32_t>(helpers->size());
+    } catch (const std::bad_alloc&) {
+        helperLimit = static_cast<int32_t>(helpers->size());
+    }
 }
 
 }  // namespace
@@ -115,14 +128,16 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
         if (callerFirst) callerFirst(context);
         return;
     }
+    if (helperCount > helperLimit) helperCount = helperLimit;
+    if (helperCount > 0 && parts > 1 && static_cast<int32_t>(helpers->size()) != helperCount) {
+        StopHelpers();
+        StartHelpers(helperCount);
+        helperCount = static_cast<int32_t>(helpers->size());
+    }
     if (helperCount <= 0 || parts == 1) {
         if (callerFirst) callerFirst(context);
         for (int32_t part = 0; part < parts; ++part) work(context, part);
         return;
-    }
-    if (static_cast<int32_t>(helpers->size()) != helperCount) {
-        StopHelpers();
-        StartHelpers(helperCount);
     }
     const Job j = {work, context, parts};
     {

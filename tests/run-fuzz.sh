@@ -19,11 +19,12 @@ done
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DHALOVANE_FUZZ=ON -DHALOVANE_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j "$jobs" --target fuzz-settings fuzz-real fuzz-cmdline
+targets=(settings real cmdline settings-write settings-input)
+cmake --build "$dir" -j "$jobs" --target "${targets[@]/#/fuzz-}"
 
 limit=(-max_total_time="$seconds")
 [ -n "${HALOVANE_FUZZ_RUNS:-}" ] && limit=(-runs="$HALOVANE_FUZZ_RUNS")
-for target in settings real cmdline; do
+for target in "${targets[@]}"; do
   work="$dir/work/$target"
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/artifacts"

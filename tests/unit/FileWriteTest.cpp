@@ -15,9 +15,11 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -291,5 +293,175 @@ TEST_F(FileWriteTest, ADeviceIsWrittenIntoAndStays)
     EXPECT_TRUE(Write(device, "nothing", error)) << error;
     EXPECT_TRUE(fs::is_character_file(device));
     EXPECT_EQ(Names(), std::vector<std::string>{"null"});
+}
+// Ids of users that exist only as numbers: the kernel's checks need no account.
+const uid_t kOtherUser = 4242;
+const uid_t kThirdUser = 4343;
+
+// Runs check in a child process under another user's ids; true when it
+// returned true there.
+template <typename Check>
+bool AsUser(uid_t user, Check check)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok = setgroups(0, nullptr) == 0 && setresgid(user, user, user) == 0 &&
+                        setresuid(user, user, user) == 0 && check();
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+uid_t OwnerOf(const fs::path& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 ? info.st_uid : static_cast<uid_t>(-1);
+}
+
+// In a shared sticky folder, nothing of another user's is followed or
+// written, whatever it is, even by the superuser and with the kernel's own
+// link and FIFO protection off.
+TEST_F(FileWriteTest, AnotherUsersEntriesInASharedFolderAreRefused)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "giving files to another user needs the superuser";
+    const fs::path shared = folder / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    Put(folder / "victim", "yours");
+    ASSERT_EQ(mkfifo((folder / "mine.fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((shared / "fifo.bmp").c_str(), 0600), 0);
+    fs::create_symlink(folder / "mine.fifo", shared / "to-fifo.bmp");
+    fs::create_symlink(folder / "victim", shared / "to-file.bmp");
+    Put(shared / "file.bmp", "theirs");
+    ASSERT_EQ(mknod((shared / "null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    // Readers on both pipes, so that a write into one would not wait.
+    const int readers[] = {open((folder / "mine.fifo").c_str(), O_RDONLY | O_NONBLOCK),
+                           open((shared / "fifo.bmp").c_str(), O_RDONLY | O_NONBLOCK)};
+    const char* names[] = {"fifo.bmp", "to-fifo.bmp", "to-file.bmp", "file.bmp", "null.bmp"};
+    for (const char* name : names) ASSERT_EQ(lchown((shared / name).c_str(), kOtherUser, kOtherUser), 0);
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_FALSE(Write(shared / name, "image", error));
+        EXPECT_EQ(error, "Permission denied");
+        EXPECT_EQ(OwnerOf(shared / name), kOtherUser);
+    }
+    char got[16];
+    for (int reader : readers) {
+        EXPECT_EQ(read(reader, got, sizeof got), 0) << "nothing went into a pipe";
+        close(reader);
+    }
+    EXPECT_EQ(ReadAll(folder / "victim"), "yours");
+    EXPECT_EQ(ReadAll(shared / "file.bmp"), "theirs");
+    EXPECT_TRUE(fs::is_symlink(shared / "to-file.bmp"));
+    const std::vector<std::string> kept(std::begin(names), std::end(names));
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(shared))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> sorted = kept;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(left, sorted) << "no temporary file is left";
+}
+
+// What a user may and may not replace: a file of another user in a folder
+// the user may write is replaced and becomes the user's; a file the user
+// may not write (read-only) is refused, as on Windows.
+TEST_F(FileWriteTest, AUserReplacesWhatTheUserMayWriteAndNothingElse)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "running as other users needs the superuser";
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    Put(folder / "theirs.bmp", "theirs");
+    ASSERT_EQ(chown((folder / "theirs.bmp").c_str(), kThirdUser, kThirdUser), 0);
+    ASSERT_EQ(chmod((folder / "theirs.bmp").c_str(), 0666), 0);
+    Put(folder / "locked.bmp", "locked");
+    ASSERT_EQ(chown((folder / "locked.bmp").c_str(), kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(chmod((folder / "locked.bmp").c_str(), 0444), 0);
+    const fs::path theirs = folder / "theirs.bmp", locked = folder / "locked.bmp";
+    EXPECT_TRUE(AsUser(kOtherUser, [&]() {
+        std::string error;
+        return Write(theirs, "mine", error) && !Write(locked, "new", error) && error == "Permission denied";
+    }));
+    EXPECT_EQ(ReadAll(theirs), "mine");
+    EXPECT_EQ(OwnerOf(theirs), kOtherUser);
+    struct stat info;
+    ASSERT_EQ(stat(theirs.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0666u);
+    EXPECT_EQ(ReadAll(locked), "locked");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"locked.bmp", "theirs.bmp"}));
+}
+
+TEST_F(FileWriteTest, SetIdBitsAreDropped)
+{
+    const fs::path path = folder / "output.bmp";
+    Put(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), 06755), 0);
+    std::string error;
+    ASSERT_TRUE(Write(path, "new", error)) << error;
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+}
+
+TEST_F(FileWriteTest, ABlockDeviceIsRefused)
+{
+    // A major number no driver has: nothing could be written even by a fault.
+    const fs::path device = folder / "disk.bmp";
+    if (mknod(device.c_str(), S_IFBLK | 0600, makedev(240, 0)) != 0)
+        GTEST_SKIP() << "making a device node needs the superuser";
+    std::string error;
+    EXPECT_FALSE(Write(device, "image", error));
+    EXPECT_EQ(error, "it is a block device");
+    EXPECT_TRUE(fs::is_block_file(device));
+}
+
+// A name of an open descriptor writes into that descriptor, at its offset:
+// the file behind it is not replaced.
+TEST_F(FileWriteTest, DescriptorNamesWriteIntoTheOpenFile)
+{
+    const fs::path log = folder / "log";
+    Put(log, "keep\n");
+    const int fd = open(log.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    struct stat before;
+    ASSERT_EQ(fstat(fd, &before), 0);
+    std::string error;
+    for (const char* prefix : {"/proc/self/fd/", "/dev/fd/"}) {
+        const std::string name = std::string(prefix) + std::to_string(fd);
+        FilePart parts[] = {{name.data(), name.size()}};
+        EXPECT_TRUE(WriteWholeFile(name.c_str(), parts, 1, error)) << name << ": " << error;
+    }
+    close(fd);
+    EXPECT_EQ(ReadAll(log), "keep\n/proc/self/fd/" + std::to_string(fd) + "/dev/fd/" + std::to_string(fd));
+    struct stat after;
+    ASSERT_EQ(stat(log.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_FALSE(Write("/dev/fd/987654", "x", error));
+    EXPECT_EQ(error, "Bad file descriptor");
+}
+
+// A process that must end at once takes its temporary files with it and
+// writes nothing more.
+TEST_F(FileWriteTest, AbandonedWritesLeaveTheOldFileAndNoTemporaryFile)
+{
+    const fs::path path = folder / "output.bmp";
+    Put(path, "old");
+    const pid_t child = fork();
+    if (child == 0) {
+        FileWrite write;
+        std::string error;
+        bool ok = BeginFileWrite(path.c_str(), write, error);
+        AppendFileWrite(write, "new", 3);
+        AbandonFileWrites();
+        ok = ok && !FinishFileWrite(write, true, error) && !Write(folder / "later.bmp", "x", error);
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"output.bmp"});
 }
 #endif

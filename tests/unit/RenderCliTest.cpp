@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/SettingsInput.h"
 #include "platform/Platform.h"
 
 #ifdef HALOVANE_HAVE_PNG
@@ -58,6 +59,7 @@ int Render(const std::string& args, std::string* out = nullptr, std::string* err
     if (err) *err = ReadAll(errFile);
     std::remove(outFile.c_str());
     std::remove(errFile.c_str());
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -387,17 +389,14 @@ TEST(RenderCli, SettingsComeFromPipesAndStandardInput)
                          "Width=34"));
 }
 
-// Endless, oversized or silent inputs end with exit code 2 and a reason.
+// Endless or oversized inputs end with exit code 2 and a reason.
 TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
 {
-    std::remove("cli-silent.fifo");
     std::remove("cli-endless.fifo");
-    ASSERT_EQ(mkfifo("cli-silent.fifo", 0600), 0);
     ASSERT_EQ(mkfifo("cli-endless.fifo", 0600), 0);
     mkdir("cli-folder-as-settings", 0755);
-    // A writer that never stops and never reaches the size limit; it ends
-    // when the reader has gone.
-    std::system("(while printf '; more\\n'; do sleep 0.05; done >cli-endless.fifo) 2>/dev/null &");
+    // A writer that never stops; it ends when the reader has gone.
+    std::system("(yes '; more' >cli-endless.fifo) 2>/dev/null &");
     struct Case {
         const char* file;
         const char* reason;
@@ -405,8 +404,7 @@ TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
     const Case cases[] = {
         {"/dev/zero", "it is longer than 1048576 bytes"},
         {"/dev/urandom", "it is longer than 1048576 bytes"},
-        {"cli-silent.fifo", "the input did not end within 1 s"},
-        {"cli-endless.fifo", "the input did not end within 1 s"},
+        {"cli-endless.fifo", "it is longer than 1048576 bytes"},
         {"cli-folder-as-settings", "Is a directory"},
     };
     for (const Case& c : cases) {
@@ -418,9 +416,51 @@ TEST(RenderCli, SettingsStreamsThatNeverEndAreRefused)
             << err;
         EXPECT_EQ(out, "");
     }
-    std::remove("cli-silent.fifo");
     std::remove("cli-endless.fifo");
     rmdir("cli-folder-as-settings");
+}
+
+// An input that stays silent, before its first byte or part way, is given
+// up after the patience (here a short one): a pipe nobody writes, and one
+// whose writer stopped without closing it.
+TEST(RenderCli, SilentSettingsInputsAreGivenUp)
+{
+    std::remove("cli-silent.fifo");
+    ASSERT_EQ(mkfifo("cli-silent.fifo", 0600), 0);
+    int stalled[2];
+    ASSERT_EQ(pipe(stalled), 0);
+    ASSERT_EQ(write(stalled[1], "[HV]\n", 5), 5);
+    const std::string stalledName = "/proc/self/fd/" + std::to_string(stalled[0]);
+    const struct {
+        std::string file;
+        const char* reason;
+    } cases[] = {
+        {"cli-silent.fifo", "no input arrived within 0.05 s"},
+        {stalledName, "the input paused for over 0.05 s before it ended"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes, reason;
+        bool missing = true;
+        EXPECT_FALSE(ReadSettingsInputWithin(c.file.c_str(), InputPatience{50, 50}, bytes, missing, reason));
+        EXPECT_FALSE(missing);
+        EXPECT_EQ(reason, c.reason);
+    }
+    close(stalled[0]);
+    close(stalled[1]);
+    std::remove("cli-silent.fifo");
+}
+
+// A producer that takes longer than a second to begin is waited for, and the
+// input needs no writable temporary folder.
+TEST(RenderCli, SettingsInputWaitsForSlowProducersAndNeedsNoTemporaryFolder)
+{
+    const std::string render = "'" + RendererPath() + "' --print-settings --settings ";
+    EXPECT_TRUE(Contains(
+        Lines(Shell("bash -c \"" + render + "<(sleep 1.5; printf '[HV]\\nWidth=35\\n')\"")), "Width=35"));
+    { std::ofstream("cli-input.ini", std::ios::binary) << "[HV]\nWidth=36\n"; }
+    EXPECT_TRUE(Contains(Lines(Shell("TMPDIR=/no-such-folder " + render + "cli-input.ini")), "Width=36"));
+    std::remove("cli-input.ini");
 }
 
 TEST(RenderCli, SettingsArePrintedAndSavedAfterTheOverrides)
@@ -758,6 +798,179 @@ TEST(RenderCli, TheSweepScriptRendersEveryScene)
     std::filesystem::remove_all("cli-sweep");
     std::remove("cli-sweep-alone.png");
     std::remove("cli-scenes.txt");
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The first SIGINT, SIGTERM or SIGHUP stops the render as Stop does: the
+// image so far is written whole, the program says how far it got and ends
+// with 128 plus the signal. The test points raise the signal at the end of
+// run k, or once the output's temporary file exists.
+TEST(RenderCli, AnInterruptedRenderKeepsItsImage)
+{
+    const std::string scene = "--start -0.75,0.1 --set Iterations=200 --set DriftX=0.002 --quiet";
+    const struct {
+        const char* plan;
+        int runs;
+        int code;
+        int runsInImage;
+        const char* said;
+    } cases[] = {
+        {"run2:INT", 5, 130, 2, "stopped by SIGINT after 2 of 5 runs; the image so far is in cli-interrupted/out.bmp"},
+        {"run1:TERM", 3, 143, 1, "stopped by SIGTERM after 1 of 3 runs"},
+        {"save:INT", 2, 130, 2, "stopped by SIGINT after 2 of 2 runs"},
+        {"save:HUP", 2, 129, 2, "stopped by SIGHUP after 2 of 2 runs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.plan);
+        std::filesystem::remove_all("cli-interrupted");
+        mkdir("cli-interrupted", 0755);
+        { std::ofstream("cli-interrupted/out.bmp", std::ios::binary) << "old"; }
+        std::string err;
+        EXPECT_EQ(Render(scene + " --runs " + std::to_string(c.runs) + " -o cli-interrupted/out.bmp", nullptr, &err,
+                         std::string("HALOVANE_TEST_SIGNALS=") + c.plan + " "),
+                  c.code);
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        ASSERT_EQ(Render(scene + " --runs " + std::to_string(c.runsInImage) + " -o cli-interrupted-alone.bmp"), 0);
+        EXPECT_TRUE(ReadAll("cli-interrupted/out.bmp") == ReadAll("cli-interrupted-alone.bmp"));
+        EXPECT_EQ(FolderNames("cli-interrupted"), std::vector<std::string>{"out.bmp"});
+    }
+    std::filesystem::remove_all("cli-interrupted");
+    std::remove("cli-interrupted-alone.bmp");
+}
+
+// A second signal, or a first before the render has begun (here while
+// settings are saved), ends the program at once: the old file stays and no
+// temporary file is left.
+TEST(RenderCli, ASecondSignalEndsAtOnceAndKeepsTheOldFile)
+{
+    const struct {
+        const char* plan;
+        const char* args;
+        int code;
+    } cases[] = {
+        {"save:INT,INT", "--set Iterations=100 -o cli-ended/out.bmp", 130},
+        {"save:TERM,TERM", "--set Iterations=100 --frames cli-ended/out-%d.bmp -o cli-ended/out.bmp", 143},
+        {"save:INT", "--save-settings cli-ended/out.bmp", 130},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.plan);
+        std::filesystem::remove_all("cli-ended");
+        mkdir("cli-ended", 0755);
+        { std::ofstream("cli-ended/out.bmp", std::ios::binary) << "old"; }
+        std::string err;
+        EXPECT_EQ(Render(std::string(c.args) + " --quiet", nullptr, &err,
+                         std::string("HALOVANE_TEST_SIGNALS=") + c.plan + " "),
+                  c.code);
+        EXPECT_EQ(err.find("stopped by"), std::string::npos) << err;
+        EXPECT_EQ(ReadAll("cli-ended/out.bmp"), "old");
+        EXPECT_EQ(FolderNames("cli-ended"), std::vector<std::string>{"out.bmp"});
+    }
+    std::filesystem::remove_all("cli-ended");
+}
+
+// /dev/stdout and its like name the descriptor the program was given: the
+// image goes into it, after what the file behind it holds.
+TEST(RenderCli, DescriptorNamesAppendToTheFileBehindThem)
+{
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --runs 0 --quiet";
+    ASSERT_EQ(Render("--runs 0 --quiet -o cli-descriptor.bmp"), 0);
+    const std::string image = ReadAll("cli-descriptor.bmp");
+    const struct {
+        const char* name;
+        const char* redirect;
+    } cases[] = {
+        {"/dev/stdout", ">>"}, {"/proc/self/fd/1", ">>"}, {"/dev/fd/1", ">>"}, {"/dev/stderr", "2>>"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        { std::ofstream("cli-descriptor-log", std::ios::binary) << "keep\n"; }
+        EXPECT_EQ(Shell("{ " + render + " -o " + c.name + "; } " + c.redirect + " cli-descriptor-log; echo $?"), "0\n");
+        EXPECT_TRUE(ReadAll("cli-descriptor-log") == "keep\n" + image);
+    }
+    std::remove("cli-descriptor-log");
+    std::remove("cli-descriptor.bmp");
+}
+
+// With standard output and error closed, nothing the program says lands in
+// the file it writes: here the signal's message comes while the output's
+// temporary file is open.
+TEST(RenderCli, ClosedStandardDescriptorsTakeNoFile)
+{
+    ASSERT_EQ(Render("--set Iterations=10 --quiet -o cli-image.bmp"), 0);
+    const std::string render = "'" + RendererPath() + "' --settings /dev/null --set Iterations=10";
+    EXPECT_EQ(Shell("HALOVANE_TEST_SIGNALS=save:INT " + render + " -o cli-closed.bmp >&- 2>&-; echo $?"),
+              "130\n");
+    EXPECT_TRUE(ReadAll("cli-closed.bmp") == ReadAll("cli-image.bmp"));
+    std::remove("cli-closed.bmp");
+    std::remove("cli-image.bmp");
+}
+
+// Helper threads the system cannot start leave the work to fewer threads,
+// with the same image.
+TEST(RenderCli, ThreadsThatCannotStartLeaveTheWorkToFewer)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit under a memory limit";
+#endif
+    const std::string scene =
+        "--set Iterations=100 --set BorderOnly=1 --start -0.75,0.1 --region -0.5,0,2 --quiet";
+    ASSERT_EQ(Render(scene + " --threads 1 -o cli-one.bmp"), 0);
+    std::string err;
+    EXPECT_EQ(Render(scene + " --threads 256 -o cli-many.bmp", nullptr, &err, "ulimit -v 100000; "), 0) << err;
+    EXPECT_TRUE(ReadAll("cli-many.bmp") == ReadAll("cli-one.bmp"));
+    std::remove("cli-one.bmp");
+    std::remove("cli-many.bmp");
+}
+
+// A scene list is data: the same words reach the renderer under both tools,
+// nothing in a line runs as shell code, a malformed line is refused by its
+// number before anything renders, an empty list renders nothing, and the
+// list's own name may hold any character. A stand-in renderer writes the
+// words it was given into its output file.
+TEST(RenderCli, SweepSceneLinesAreData)
+{
+    const std::string fake = std::filesystem::absolute("cli-fake-render").string();
+    {
+        std::ofstream script(fake, std::ios::binary);
+        script << "#!/usr/bin/env bash\nprintf '%s\\n' \"$@\" >\"${@: -1}\"\n";
+    }
+    chmod(fake.c_str(), 0755);
+    { std::ofstream("cli-a=b.txt", std::ios::binary) << "--set 'X=$(touch cli-pwned)' \"a b\" c\\ d 'it''s' \"q\\\"u\\o\" {x,y} * `touch cli-pwned`\n"
+                                                    "# a comment's quote\n\n--runs 2\r\n"; }
+    { std::ofstream("cli-bad.txt", std::ios::binary) << "--runs 2\n--set 'X=1\n--runs 3\n"; }
+    { std::ofstream("cli-none.txt", std::ios::binary) << "# nothing\n\n"; }
+    const std::string out = std::filesystem::absolute("cli-data").string();
+    const std::string first = "--threads\n1\n--quiet\n--set\nX=$(touch cli-pwned)\na b\nc d\nits\nq\"u\\o\n{x,y}\n*\n"
+                              "`touch\ncli-pwned`\n-o\n" + out + "/0001.png\n";
+    const std::string fourth = "--threads\n1\n--quiet\n--runs\n2\n-o\n" + out + "/0004.png\n";
+    for (const char* tool : {"parallel", "xargs"}) {
+        SCOPED_TRACE(tool);
+        const std::string sweep = "HALOVANE_RENDER='" + fake + "' SWEEP_TOOL=" + tool + " SWEEP_JOBS=2 bash '" +
+                                  HALOVANE_SOURCE_DIR + "/scripts/sweep.sh' ";
+        std::filesystem::remove_all("cli-data");
+        EXPECT_EQ(Shell(sweep + "cli-a=b.txt cli-data; echo $?"), "0\n");
+        EXPECT_EQ(ReadAll("cli-data/0001.png"), first);
+        EXPECT_EQ(ReadAll("cli-data/0004.png"), fourth);
+        EXPECT_EQ(FolderNames("cli-data"), (std::vector<std::string>{"0001.png", "0004.png"}));
+        EXPECT_FALSE(std::filesystem::exists("cli-pwned"));
+
+        std::filesystem::remove_all("cli-data");
+        EXPECT_EQ(Shell(sweep + "cli-bad.txt cli-data 2>&1; echo $?"),
+                  "sweep: cli-bad.txt line 2: an unmatched quote or a final backslash; nothing was rendered\n2\n");
+        EXPECT_EQ(Shell(sweep + "cli-none.txt cli-data 2>/dev/null; echo $?"), "0\n");
+        EXPECT_TRUE(FolderNames("cli-data").empty());
+    }
+    std::filesystem::remove_all("cli-data");
+    std::remove("cli-pwned");
+    for (const char* f : {"cli-fake-render", "cli-a=b.txt", "cli-bad.txt", "cli-none.txt"}) std::remove(f);
 }
 
 }  // namespace
