@@ -8,18 +8,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "settings/SettingsFile.h"
 
 // One file per process, in memory when the system offers a folder for it.
-static std::string FuzzFilePath()
-{
-    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
-    return std::string(folder) + "/halovane-fuzz-" + std::to_string(getpid()) + ".ini";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = FuzzFilePath();
+    static const std::string path = FuzzFilePath("");
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();

@@ -10,35 +10,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "app/AppState.h"
 #include "cli/SettingsInput.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsTable.h"
 
 namespace {
-
-std::string FuzzFilePath()
-{
-    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
-    return std::string(folder) + "/halovane-fuzz-input-" + std::to_string(getpid()) + ".ini";
-}
-
-std::string SettingsBits()
-{
-    std::string bits;
-    for (const SettingDef& d : kSettingTable) {
-        if (d.kind == kInteger) {
-            const int32_t v = app.settings.*d.integer;
-            bits.append(reinterpret_cast<const char*>(&v), sizeof v);
-        } else if (d.kind == kFlag) {
-            bits += app.settings.*d.flag ? '1' : '0';
-        } else {
-            const float v = app.settings.*d.real;
-            bits.append(reinterpret_cast<const char*>(&v), sizeof v);
-        }
-    }
-    return bits;
-}
 
 void Check(bool ok, const char* what)
 {
@@ -62,7 +40,7 @@ std::string ReadAndLoad(const std::string& name, const std::string& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = FuzzFilePath();
+    static const std::string path = FuzzFilePath("input-");
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();

@@ -12,35 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "app/AppState.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsTable.h"
 
 namespace {
-
-std::string FuzzFilePath()
-{
-    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ".";
-    return std::string(folder) + "/halovane-fuzz-write-" + std::to_string(getpid()) + ".ini";
-}
-
-// Every setting's bits, in the table's order.
-std::string SettingsBits()
-{
-    std::string bits;
-    for (const SettingDef& d : kSettingTable) {
-        if (d.kind == kInteger) {
-            const int32_t v = app.settings.*d.integer;
-            bits.append(reinterpret_cast<const char*>(&v), sizeof v);
-        } else if (d.kind == kFlag) {
-            bits += app.settings.*d.flag ? '1' : '0';
-        } else {
-            const float v = app.settings.*d.real;
-            bits.append(reinterpret_cast<const char*>(&v), sizeof v);
-        }
-    }
-    return bits;
-}
 
 // The last bytes of the input pick settings and new raw values for them.
 void ChangeSettings(const uint8_t* data, size_t size)
@@ -78,7 +55,7 @@ std::string AsWrittenBits()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = FuzzFilePath();
+    static const std::string path = FuzzFilePath("write-");
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
