@@ -12,7 +12,7 @@
 #include "output/Bitmap.h"
 #include "render/Blocks.h"
 #include "render/Distance.h"
-#include "render/HelperThreads.h"
+#include "render/fast/HelperThreads.h"
 #include "render/Image.h"
 #include "render/Outline.h"
 #include "render/RenderPath.h"

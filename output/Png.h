@@ -3,7 +3,7 @@
 // Builds without a PNG library (the Windows one) refuse PNG names instead.
 #include <string>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // True when name ends in ".png", in any case.
 bool IsPngName(const char* name);

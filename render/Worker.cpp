@@ -6,11 +6,12 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
-#include "render/FastPass.h"
-#include "render/FastSeed.h"
-#include "render/HelperThreads.h"
 #include "render/Image.h"
+#include "render/RenderPath.h"
 #include "render/Samples.h"
+#include "render/fast/FastPass.h"
+#include "render/fast/FastSeed.h"
+#include "render/fast/HelperThreads.h"
 
 // Stop requests, counted (window thread writes, worker reads): a run start
 // lowers and raises running itself, and a stop that arrives meanwhile would

@@ -12,12 +12,13 @@
 
 #include "Fixture.h"
 #include "render/Distance.h"
-#include "render/FastPass.h"
-#include "render/FastSeed.h"
-#include "render/HelperThreads.h"
 #include "render/Outline.h"
+#include "render/RenderPath.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
+#include "render/fast/FastEstimate.h"
+#include "render/fast/FastSeed.h"
+#include "render/fast/HelperThreads.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
                 << p.re << "," << p.im << " at " << iterations << ": " << plain << " vs " << fast;
             PlanePoint a = p, b = p;
             SnapToBorder(a);
-            SnapToBorderFast(b);
+            SnapToBorderFast(b, ReadSnapConstants());
             EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << p.re << "," << p.im << " at " << iterations;
         }
         // Side by side: fewer points than one vector's lanes, then more than
@@ -204,7 +205,7 @@ TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
             SetRenderPath(static_cast<RenderPath>(p));
             for (int32_t n : {1, 3, 5, count}) {
                 double batch[std::size(points)];
-                EstimateBatch(points + count - n, batch, n, iterations);
+                CurrentKernels().estimateBatch(points + count - n, batch, n, iterations);
                 for (int32_t k = 0; k < n; ++k) {
                     const double plain = DistanceEstimate(points[count - n + k]);
                     EXPECT_EQ(std::memcmp(&plain, &batch[k], sizeof plain), 0)

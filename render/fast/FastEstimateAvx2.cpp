@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/SharedTypes.h"
-
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
+#include "base/SharedTypes.h"
+#include "render/Draws.h"
+#include "render/fast/Kernels.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -48,14 +48,6 @@ void Start(Lanes& l, int lane, const PlanePoint* points, int32_t index)
     l.step[lane] = 0;
     l.power[lane] = 1;
     l.length[lane] = 0;
-}
-
-bool SameBits(double a, double b)
-{
-    int64_t x, y;
-    std::memcpy(&x, &a, 8);
-    std::memcpy(&y, &b, 8);
-    return x == y;
 }
 
 // One step of four orbits, in the operation order of the plain estimate.
@@ -210,11 +202,9 @@ void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count,
 #error "this file must be built with -mavx2"
 #else
 
-double DistanceEstimateFast(PlanePoint p, int32_t iterations);
-
 void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
 {
-    for (int32_t k = 0; k < count; ++k) results[k] = DistanceEstimateFast(points[k], iterations);
+    EstimateBatchScalar(points, results, count, iterations);
 }
 
 #endif

@@ -1,4 +1,4 @@
-#include "render/HelperThreads.h"
+#include "render/fast/HelperThreads.h"
 
 #include <atomic>
 #include <condition_variable>
