@@ -33,9 +33,9 @@ struct PathRow {
 
 // One row per path, in the order of the enum.
 static const PathRow pathRows[renderPathCount] = {
-    {"reference", Always, {StepBlockSse2, EstimateBatchScalar}},
-    {"sse2", Always, {StepBlockSse2, EstimateBatchScalar}},
-    {"avx2", CpuHasAvx2, {StepBlockAvx2, EstimateBatchAvx2}},
+    {"reference", Always, {StepBlockSse2, EstimateFeedScalar}},
+    {"sse2", Always, {StepBlockSse2, EstimateFeedScalar}},
+    {"avx2", CpuHasAvx2, {StepBlockAvx2, EstimateFeedAvx2}},
 };
 
 bool RenderPathAvailable(RenderPath path)

@@ -1,6 +1,7 @@
 #include "render/fast/FastEstimate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -10,7 +11,7 @@
 
 SnapConstants ReadSnapConstants()
 {
-    return {app.settings.Iterations, app.settings.BorderDistance, CurrentKernels().estimateBatch};
+    return {app.settings.Iterations, app.settings.BorderDistance, CurrentKernels().estimateFeed};
 }
 
 // One step of the estimate's orbit and bound, in the plain estimate's
@@ -67,9 +68,40 @@ double DistanceEstimateFast(PlanePoint p, int32_t iterations)
     return ((0.5 * r) * std::log(r)) / d;
 }
 
-void EstimateBatchScalar(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+void EstimateFeedScalar(const EstimateFeed& feed, int32_t iterations)
 {
-    for (int32_t k = 0; k < count; ++k) results[k] = DistanceEstimateFast(points[k], iterations);
+    PlanePoint p;
+    int32_t ticket;
+    while (feed.take(feed.context, p, ticket)) feed.give(feed.context, ticket, DistanceEstimateFast(p, iterations));
+}
+
+// --- Estimates of an array of points ----------------------------------------------
+
+struct ArrayFeed {
+    const PlanePoint* points;
+    double* results;
+    int32_t count;
+    int32_t next;
+};
+
+static bool TakeFromArray(void* context, PlanePoint& point, int32_t& ticket)
+{
+    ArrayFeed& a = *static_cast<ArrayFeed*>(context);
+    if (a.next >= a.count) return false;
+    ticket = a.next++;
+    point = a.points[ticket];
+    return true;
+}
+
+static void GiveToArray(void* context, int32_t ticket, double estimate)
+{
+    static_cast<ArrayFeed*>(context)->results[ticket] = estimate;
+}
+
+void EstimateBatch(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+{
+    ArrayFeed a = {points, results, count, 0};
+    CurrentKernels().estimateFeed({TakeFromArray, GiveToArray, &a}, iterations);
 }
 
 void SnapToBorderFast(PlanePoint& p, const SnapConstants& k)
@@ -92,73 +124,147 @@ void SnapToBorderFast(PlanePoint& p, const SnapConstants& k)
     }
 }
 
-// Snaps p[0 .. count - 1] as SnapToBorderFast snaps each one, the walks side
-// by side: each round estimates every walk still going at once.
-static void SnapBatch(PlanePoint* p, int32_t count, const SnapConstants& k)
-{
-    std::vector<double> e(count), b(count), current(count), values(count);
-    std::vector<PlanePoint> probes(count);
-    std::vector<float> direction(count);
-    std::vector<int32_t> walking, still;
-    k.estimateBatch(p, e.data(), count, k.iterations);
-    for (int32_t j = 0; j < count; ++j) {
-        probes[j] = p[j];
-        probes[j].im = static_cast<float>(p[j].im + e[j] / 2.0);
-    }
-    k.estimateBatch(probes.data(), b.data(), count, k.iterations);
-    for (int32_t j = 0; j < count; ++j) {
-        const float a = static_cast<float>(e[j]);
-        const float s = a < 0.0f ? -1.0f : 1.0f;
-        direction[j] = b[j] > a ? -s : s;
-        // The walk's first step is the estimate at the unmoved point.
-        current[j] = e[j];
-        if (std::fabs(a) > k.borderDistance) walking.push_back(j);
-    }
-    for (int32_t n = 1; n <= 256 && !walking.empty(); ++n) {
-        still.clear();
-        for (int32_t j : walking) {
-            const double step = current[j] * direction[j];
-            p[j].im = static_cast<float>(p[j].im + step);
-            if (std::fabs(step) > k.borderDistance) still.push_back(j);
-        }
-        walking.swap(still);
-        if (n == 256 || walking.empty()) break;
-        const int32_t m = static_cast<int32_t>(walking.size());
-        for (int32_t j = 0; j < m; ++j) probes[j] = p[walking[j]];
-        k.estimateBatch(probes.data(), values.data(), m, k.iterations);
-        for (int32_t j = 0; j < m; ++j) current[walking[j]] = values[j];
-    }
-}
+// --- Snaps shared among lanes and threads ----------------------------------------
 
-// Walks per part: enough to keep the vector lanes busy.
-constexpr int32_t kSnapGroup = 16;
+// One walk of SnapToBorderFast, taken apart at its estimates: each result
+// moves the walk on to its next estimate or ends it. The walks of a job are
+// taken in order by whichever thread is free, and each thread's estimate
+// kernel takes the next estimate of any of its walks as a lane comes free.
+enum WalkPhase : uint8_t { walkFirst, walkProbe, walkStep };
+
+struct Walk {
+    PlanePoint p;
+    double e;        // the first estimate
+    double current;  // the estimate the next step moves by
+    float direction;
+    int32_t n;       // steps taken
+    WalkPhase phase;  // which estimate is asked for
+};
 
 struct SnapJob {
     PlanePoint* points;
     int32_t count;
     uint8_t* done;  // null: snap regardless of a stop
     SnapConstants k;
+    Walk* walks;
+    std::atomic<int32_t> nextWalk{0};
 };
 
-static void SnapPart(void* context, int32_t part)
+// The walks one thread follows: their estimates asked for and not yet in a
+// lane. A thread starts a walk only when it has none of these and a lane is
+// free, so it follows at most a lane count of walks; the stack never fills.
+struct WalkFeed {
+    SnapJob* job;
+    int32_t asked[64];
+    int32_t askedCount;
+};
+
+static PlanePoint AskedPoint(const Walk& w)
 {
-    const SnapJob& job = *static_cast<const SnapJob*>(context);
-    const int32_t begin = part * kSnapGroup;
-    int32_t n = std::min(kSnapGroup, job.count - begin);
-    if (job.done && !app.running) {
-        // A stop skips every snap not yet begun but the first: a seeding
-        // always seeds the sample it is at when the stop comes.
-        if (part > 0) return;
-        n = 1;
-    }
-    SnapBatch(job.points + begin, n, job.k);
-    if (job.done) std::fill(job.done + begin, job.done + begin + n, 1);
+    if (w.phase != walkProbe) return w.p;
+    PlanePoint probe = w.p;
+    probe.im = static_cast<float>(w.p.im + w.e / 2.0);
+    return probe;
 }
+
+static bool TakeEstimate(void* context, PlanePoint& point, int32_t& ticket)
+{
+    WalkFeed& f = *static_cast<WalkFeed*>(context);
+    SnapJob& job = *f.job;
+    if (f.askedCount > 0) {
+        ticket = f.asked[--f.askedCount];
+        point = AskedPoint(job.walks[ticket]);
+        return true;
+    }
+    const int32_t w = job.nextWalk.fetch_add(1, std::memory_order_relaxed);
+    if (w >= job.count) return false;
+    // A stop starts no walk but the first: a seeding always seeds the
+    // sample it is at when the stop comes.
+    if (job.done && w > 0 && !app.running) {
+        job.nextWalk.store(job.count, std::memory_order_relaxed);
+        return false;
+    }
+    job.walks[w] = {job.points[w], 0.0, 0.0, 1.0f, 0, walkFirst};
+    ticket = w;
+    point = job.points[w];
+    return true;
+}
+
+static void EndWalk(SnapJob& job, int32_t w)
+{
+    job.points[w] = job.walks[w].p;
+    if (job.done) job.done[w] = 1;
+}
+
+// One step of the walk; then its next estimate is asked for, or it ends.
+static void StepWalk(WalkFeed& f, int32_t w)
+{
+    SnapJob& job = *f.job;
+    Walk& walk = job.walks[w];
+    const double step = walk.current * walk.direction;
+    walk.p.im = static_cast<float>(walk.p.im + step);
+    if (!(std::fabs(step) > job.k.borderDistance) || walk.n == 256) {
+        EndWalk(job, w);
+        return;
+    }
+    walk.phase = walkStep;
+    f.asked[f.askedCount++] = w;
+}
+
+static void GiveEstimate(void* context, int32_t w, double estimate)
+{
+    WalkFeed& f = *static_cast<WalkFeed*>(context);
+    SnapJob& job = *f.job;
+    Walk& walk = job.walks[w];
+    switch (walk.phase) {
+    case walkFirst:
+        walk.e = estimate;
+        walk.phase = walkProbe;
+        f.asked[f.askedCount++] = w;
+        return;
+    case walkProbe: {
+        const float a = static_cast<float>(walk.e);
+        const float s = a < 0.0f ? -1.0f : 1.0f;
+        walk.direction = estimate > a ? -s : s;
+        if (!(std::fabs(a) > job.k.borderDistance)) {
+            EndWalk(job, w);
+            return;
+        }
+        // The walk's first step is the estimate at the unmoved point.
+        walk.current = walk.e;
+        walk.n = 1;
+        StepWalk(f, w);
+        return;
+    }
+    case walkStep:
+        walk.current = estimate;
+        ++walk.n;
+        StepWalk(f, w);
+        return;
+    }
+}
+
+static void SnapPart(void* context, int32_t)
+{
+    SnapJob& job = *static_cast<SnapJob*>(context);
+    WalkFeed f = {&job, {}, 0};
+    job.k.estimateFeed({TakeEstimate, GiveEstimate, &f}, job.k.iterations);
+}
+
+// Walks a thread should have at least, so helpers are worth waking.
+constexpr int32_t kWalksPerThread = 8;
 
 void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, const SnapConstants& k, int32_t threads)
 {
     if (count <= 0) return;
-    SnapJob job = {points, count, done, k};
-    const int32_t parts = (count + kSnapGroup - 1) / kSnapGroup;
-    RunParts(SnapPart, &job, parts, std::min(threads, parts) - 1);
+    static std::vector<Walk> walks;  // only the worker snaps
+    walks.resize(static_cast<size_t>(count));
+    SnapJob job;
+    job.points = points;
+    job.count = count;
+    job.done = done;
+    job.k = k;
+    job.walks = walks.data();
+    const int32_t parts = std::max(1, std::min(threads, count / kWalksPerThread));
+    RunParts(SnapPart, &job, parts, parts - 1);
 }

@@ -10,7 +10,7 @@
 struct SnapConstants {
     int32_t iterations;      // Iterations
     float borderDistance;    // BorderDistance
-    EstimateBatchFunction estimateBatch;  // the current path's kernel
+    EstimateFeedFunction estimateFeed;  // the current path's kernel
 };
 
 SnapConstants ReadSnapConstants();
@@ -18,11 +18,13 @@ SnapConstants ReadSnapConstants();
 // An orbit whose state (z and d, bit for bit) repeats skips its remaining
 // whole cycles; the result is the plain estimate's, bit for bit.
 double DistanceEstimateFast(PlanePoint p, int32_t iterations);
+// The estimates of points[0 .. count - 1] with the current path's kernel.
+void EstimateBatch(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
 // The plain snap's result; the walk's first step reuses the first estimate.
 void SnapToBorderFast(PlanePoint& p, const SnapConstants& k);
 
 // Snaps points[0 .. count - 1], the walks side by side in the path's lanes
-// and shared among threads (the caller included) in groups. With done given,
-// a stop (running cleared) skips every group not yet begun but the first
-// point, and done[k] is set for every point snapped; without, all are snapped.
+// and taken in order by threads (the caller included) as they come free.
+// With done given, a stop (running cleared) starts no walk but the first,
+// and done[k] is set for every point snapped; without, all are snapped.
 void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, const SnapConstants& k, int32_t threads);

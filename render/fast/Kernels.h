@@ -10,13 +10,26 @@
 // Steps samples begin .. end - 1 (at most kStepBlock of them).
 typedef void (*StepBlockFunction)(const StepConstants& k, PlanePoint* z, const PlanePoint* c,
                                   int32_t begin, int32_t end, StepOutput& out);
-// The distance estimates of points[0 .. count - 1] at Iterations iterations.
-typedef void (*EstimateBatchFunction)(const PlanePoint* points, double* results, int32_t count,
-                                      int32_t iterations);
+
+// Where an estimate kernel takes its points and leaves its results. take
+// gives the next point to estimate and a ticket for it, or false when none
+// is ready now; give hands back the estimate of a ticket's point, and may
+// make more points ready (the next step of a snap's walk). The kernel keeps
+// taking while it has room, so its lanes stay busy; it returns when take
+// fails and no estimate is under way.
+struct EstimateFeed {
+    bool (*take)(void* context, PlanePoint& point, int32_t& ticket);
+    void (*give)(void* context, int32_t ticket, double estimate);
+    void* context;
+};
+
+// Runs the feed's estimates at the given Iterations, each the plain
+// estimate's result bit for bit.
+typedef void (*EstimateFeedFunction)(const EstimateFeed& feed, int32_t iterations);
 
 struct Kernels {
     StepBlockFunction stepBlock;
-    EstimateBatchFunction estimateBatch;
+    EstimateFeedFunction estimateFeed;
 };
 
 // The kernels of the current path; the reference path's row holds the SSE2
@@ -30,6 +43,6 @@ void StepBlockSse2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, i
 void StepBlockAvx2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
                    int32_t end, StepOutput& out);
 // One orbit after the other (FastEstimate.cpp).
-void EstimateBatchScalar(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
+void EstimateFeedScalar(const EstimateFeed& feed, int32_t iterations);
 // Four or eight orbits side by side; built for AVX2.
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
+void EstimateFeedAvx2(const EstimateFeed& feed, int32_t iterations);

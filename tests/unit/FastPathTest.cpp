@@ -244,7 +244,7 @@ TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
             SetRenderPath(static_cast<RenderPath>(p));
             for (int32_t n : {1, 3, 5, count}) {
                 double batch[std::size(points)];
-                CurrentKernels().estimateBatch(points + count - n, batch, n, iterations);
+                EstimateBatch(points + count - n, batch, n, iterations);
                 for (int32_t k = 0; k < n; ++k) {
                     const double plain = DistanceEstimate(points[count - n + k]);
                     EXPECT_EQ(std::memcmp(&plain, &batch[k], sizeof plain), 0)
