@@ -106,8 +106,11 @@ static Relaxed<uint32_t> passCount;
 
 uint32_t WorkerPassCount() { return passCount; }
 
-static void RunOnePass()
+// passesLeft counts this pass and the run's later ones; at most this many
+// passes' reseeds are walked ahead, so little is walked for nothing.
+static void RunOnePass(int64_t passesLeft)
 {
+    SetPassesLeft(passesLeft);
     std::lock_guard<std::mutex> hold(app.blocksLock);
     if (app.regionMode)
         RegionPassOnPath();
@@ -166,7 +169,7 @@ uint32_t RenderWorker(void*)
             }
             continue;
         }
-        RunOnePass();
+        RunOnePass(static_cast<int64_t>(app.settings.Iterations) + 2 - passes);
         const int64_t old = passes++;
         if (old > app.settings.Iterations) {
             EndRun();

@@ -68,9 +68,16 @@ static AheadTag TagOf(const SeedConstants& k)
 // Compared bit for bit: a tag holds no padding.
 static bool SameTag(const AheadTag& a, const AheadTag& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Passes' worth of reseeds walked at once, and the most walks in one window.
-constexpr int32_t kAheadPasses = 16;
-constexpr int32_t kMaxAhead = 1024;
+// Passes' worth of reseeds walked at once, without and with the passes left
+// known, and the most walks in one window. Each window ends with its
+// longest walks alone, so longer windows keep threads and lanes busier.
+constexpr int64_t kAheadPasses = 64;
+constexpr int64_t kAheadPassesInRun = 512;
+constexpr int64_t kMaxAhead = 4096;
+
+static int64_t passesLeft = 0;  // only the worker reseeds
+
+void SetPassesLeft(int64_t passes) { passesLeft = passes; }
 
 // Only the worker reseeds.
 static struct {
@@ -114,8 +121,9 @@ static void WalkAhead(int32_t need, const SeedConstants& k, int32_t threads)
     ahead.stateBefore.erase(ahead.stateBefore.begin(),
                             ahead.stateBefore.begin() + static_cast<std::ptrdiff_t>(ahead.next));
     ahead.next = 0;
-    const int64_t rate = ahead.passes > 0 ? (ahead.taken * kAheadPasses + ahead.passes - 1) / ahead.passes : 0;
-    const int32_t window = static_cast<int32_t>(std::max<int64_t>(need, std::min<int64_t>(rate, kMaxAhead)));
+    const int64_t horizon = passesLeft > 0 ? std::min(passesLeft, kAheadPassesInRun) : kAheadPasses;
+    const int64_t expected = ahead.passes > 0 ? (ahead.taken * horizon + ahead.passes - 1) / ahead.passes : 0;
+    const int32_t window = static_cast<int32_t>(std::max<int64_t>(need, std::min(expected, kMaxAhead)));
     const int32_t fresh = window - static_cast<int32_t>(left);
     if (ahead.stateBefore.empty()) ahead.stateBefore.push_back(now);
     SetRandomState(ahead.stateBefore.back());

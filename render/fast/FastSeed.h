@@ -35,3 +35,7 @@ bool SeedPositionsFast();
 
 // Forgets the positions walked ahead (a new run draws from elsewhere).
 void DiscardWalkedAhead();
+
+// The passes left in the run, this one included, as the worker counts
+// them; 0 or less when unknown. Walking ahead stops at the run's end.
+void SetPassesLeft(int64_t passes);

@@ -163,10 +163,13 @@ protected:
                     if (change.borderDistance != 0.0f) app.settings.BorderDistance = change.borderDistance;
                     if (change.radius != 0.0f) app.settings.SampleRadius = change.radius;
                 }
+                // As the worker tells it: how far ahead reseeds may be walked.
+                SetPassesLeft(scene.passes - pass);
                 std::lock_guard<std::mutex> hold(app.blocksLock);
                 RegionPassOnPath();
             }
         }
+        SetPassesLeft(0);
         app.running = false;
         Result r;
         const RgbImage& out = app.outputImage;
