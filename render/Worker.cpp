@@ -125,6 +125,7 @@ static void RunOnePass(int64_t passesLeft)
 // stopsSeen is the stop count read before the worker decided to start.
 static void BeginRun(uint32_t stopsSeen)
 {
+    DiscardWalkedAhead();
     app.running = false;
     PostWindowTitle("stopped");
     app.running = true;
@@ -165,6 +166,8 @@ uint32_t RenderWorker(void*)
                 BeginRun(stopsSeen);
                 passes = 0;
             } else {
+                // A stopped or ended run's reseeds walked ahead are of no use.
+                DiscardWalkedAhead();
                 SleepMilliseconds(100);
             }
             continue;
@@ -180,6 +183,7 @@ uint32_t RenderWorker(void*)
     // so the helpers end first and taking the handle is the last access to
     // AppState. Whichever side takes the handle closes it: a handle the
     // window thread took has been terminated.
+    DiscardWalkedAhead();
     StopHelpers();
     CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;

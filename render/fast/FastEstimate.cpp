@@ -148,6 +148,7 @@ struct SnapJob {
     SnapConstants k;
     Walk* walks;
     std::atomic<int32_t> nextWalk{0};
+    std::atomic<int32_t> walksEnded{0};
 };
 
 // The walks one thread follows: their estimates asked for and not yet in a
@@ -194,6 +195,7 @@ static void EndWalk(SnapJob& job, int32_t w)
 {
     job.points[w] = job.walks[w].p;
     if (job.done) job.done[w] = 1;
+    job.walksEnded.fetch_add(1, std::memory_order_relaxed);
 }
 
 // One step of the walk; then its next estimate is asked for, or it ends.
@@ -254,17 +256,65 @@ static void SnapPart(void* context, int32_t)
 // Walks a thread should have at least, so helpers are worth waking.
 constexpr int32_t kWalksPerThread = 8;
 
-void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, const SnapConstants& k, int32_t threads)
+static void PrepareJob(SnapJob& job, std::vector<Walk>& walks, PlanePoint* points, uint8_t* done,
+                       int32_t count, const SnapConstants& k)
 {
-    if (count <= 0) return;
-    static std::vector<Walk> walks;  // only the worker snaps
     walks.resize(static_cast<size_t>(count));
-    SnapJob job;
     job.points = points;
     job.count = count;
     job.done = done;
     job.k = k;
     job.walks = walks.data();
-    const int32_t parts = std::max(1, std::min(threads, count / kWalksPerThread));
-    RunParts(SnapPart, &job, parts, parts - 1);
+    job.nextWalk.store(0, std::memory_order_relaxed);
+    job.walksEnded.store(0, std::memory_order_relaxed);
+}
+
+// Fewer parts than threads leave the extra helpers idle; asking for the
+// same helpers as the passes do keeps them from being restarted.
+static int32_t SnapParts(int32_t count, int32_t threads)
+{
+    return std::max(1, std::min(threads, count / kWalksPerThread));
+}
+
+// Only the worker snaps: one job waited for, one walked in the background.
+static SnapJob nowJob, backgroundJob;
+static std::vector<Walk> nowWalks, backgroundWalks;
+static bool background = false;
+
+void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, const SnapConstants& k, int32_t threads)
+{
+    if (count <= 0) return;
+    PrepareJob(nowJob, nowWalks, points, done, count, k);
+    const int32_t parts = SnapParts(count, threads);
+    RunParts(SnapPart, &nowJob, parts, parts > 1 ? threads - 1 : 0);
+}
+
+void StartBackgroundSnaps(PlanePoint* points, int32_t count, const SnapConstants& k, int32_t threads)
+{
+    FinishBackgroundSnaps();
+    PrepareJob(backgroundJob, backgroundWalks, points, nullptr, count, k);
+    // A part per thread: the helpers walk now, the caller joins at the finish.
+    StartParts(SnapPart, &backgroundJob, threads, threads - 1);
+    background = true;
+}
+
+bool BackgroundSnapsBusy()
+{
+    return background && PartsStarted() &&
+           backgroundJob.walksEnded.load(std::memory_order_relaxed) < backgroundJob.count;
+}
+
+void FinishBackgroundSnaps()
+{
+    if (!background) return;
+    // Another job may have finished it already; then this returns at once.
+    if (PartsStarted()) FinishParts();
+    background = false;
+}
+
+void CancelBackgroundSnaps()
+{
+    if (!background) return;
+    backgroundJob.nextWalk.store(backgroundJob.count, std::memory_order_relaxed);
+    FinishBackgroundSnaps();
 }

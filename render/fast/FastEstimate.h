@@ -28,3 +28,14 @@ void SnapToBorderFast(PlanePoint& p, const SnapConstants& k);
 // With done given, a stop (running cleared) starts no walk but the first,
 // and done[k] is set for every point snapped; without, all are snapped.
 void SnapAll(PlanePoint* points, uint8_t* done, int32_t count, const SnapConstants& k, int32_t threads);
+
+// Snaps points[0 .. count - 1] on the helper threads while the caller goes
+// on (threads > 1), as SnapAll without a stop. Any other job of the helpers
+// first finishes these snaps, with the caller joining the walks left; so
+// does the finish. Cancelling starts no further walk: the points are then
+// not all snapped. The points must stay put until the finish.
+void StartBackgroundSnaps(PlanePoint* points, int32_t count, const SnapConstants& k, int32_t threads);
+// Whether background walks are still going on.
+bool BackgroundSnapsBusy();
+void FinishBackgroundSnaps();
+void CancelBackgroundSnaps();

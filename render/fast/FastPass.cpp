@@ -280,7 +280,7 @@ void FastRegionPass()
     // parts to the others instead of making them wait.
     int32_t parts = std::min(kMaxParts, threads * kPartsPerThread);
     if (pc.pixels) parts = std::min(parts, image.height);  // a band per part
-    pc.parts = threads > 1 && s.count >= kShareFrom ? parts : 1;
+    pc.parts = threads > 1 && s.count >= kShareFrom && !ReseedsWalkingInBackground() ? parts : 1;
     pc.threads = threads;
     pc.seed = ReadSeedConstants();
 

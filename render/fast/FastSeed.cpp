@@ -68,79 +68,149 @@ static AheadTag TagOf(const SeedConstants& k)
 // Compared bit for bit: a tag holds no padding.
 static bool SameTag(const AheadTag& a, const AheadTag& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Passes' worth of reseeds walked at once, without and with the passes left
-// known, and the most walks in one window. Each window ends with its
-// longest walks alone, so longer windows keep threads and lanes busier.
+// The reseeds walked ahead cover the recent reseed rate times this many
+// passes (the passes left in the run, at most kAheadPassesInRun, when the
+// worker tells them), and at most kMaxAhead positions. Each window ends with
+// its longest walks alone, so long windows keep threads and lanes busy.
 constexpr int64_t kAheadPasses = 64;
 constexpr int64_t kAheadPassesInRun = 512;
 constexpr int64_t kMaxAhead = 4096;
+// The rate is measured over this many passes.
+constexpr int64_t kRatePasses = 16;
+// Fewer positions than this are not worth walking in the background.
+constexpr int64_t kFewest = 8;
 
-static int64_t passesLeft = 0;  // only the worker reseeds
+// Positions in the order they are taken; the generator's state before each
+// one's draws, then after the last.
+struct Window {
+    AheadTag tag;
+    std::vector<PlanePoint> points;
+    std::vector<uint32_t> stateBefore;
+    size_t next = 0;  // the first position not taken
+};
+
+// Only the worker reseeds. ready is taken from; coming continues it (its
+// first position is drawn where ready's last one leaves the generator) and
+// is walked on the helper threads while the passes go on.
+static Window ready, coming;
+static bool comingWalking = false;
+static int64_t passesLeft = 0;
+static double reseedRate = 0.0;  // reseeds per pass, measured
+static int64_t ratePasses = 0, rateTaken = 0;
 
 void SetPassesLeft(int64_t passes) { passesLeft = passes; }
 
-// Only the worker reseeds.
-static struct {
-    AheadTag tag;
-    std::vector<PlanePoint> points;
-    // The generator's state before each position's draws, then after the last.
-    std::vector<uint32_t> stateBefore;
-    size_t next = 0;  // the first position not taken
-    // Since the last window was walked: passes and reseeds taken.
-    int64_t passes = 0;
-    int64_t taken = 0;
-} ahead;
+static void Clear(Window& w)
+{
+    w.points.clear();
+    w.stateBefore.clear();
+    w.next = 0;
+}
+
+static size_t Left(const Window& w) { return w.points.size() - w.next; }
+
+static void DiscardComing()
+{
+    if (comingWalking) CancelBackgroundSnaps();
+    comingWalking = false;
+    Clear(coming);
+}
 
 void DiscardWalkedAhead()
 {
-    ahead.points.clear();
-    ahead.stateBefore.clear();
-    ahead.next = 0;
+    DiscardComing();
+    Clear(ready);
 }
 
-// The positions left that this pass may take: none unless the generator
-// stands where the next one was drawn from and the values are those it used.
-static size_t AheadLeft(const SeedConstants& k)
-{
-    if (ahead.next >= ahead.points.size() || !SameTag(ahead.tag, TagOf(k)) ||
-        ahead.stateBefore[ahead.next] != RandomState()) {
-        DiscardWalkedAhead();
-        return 0;
-    }
-    return ahead.points.size() - ahead.next;
-}
+bool ReseedsWalkingInBackground() { return comingWalking && BackgroundSnapsBusy(); }
 
-// Walks a new window after what is left: as many positions as the recent
-// passes' rate asks for over the next kAheadPasses passes, and at least the
-// need. The generator is left where the plain reseeds would have it.
-static void WalkAhead(int32_t need, const SeedConstants& k, int32_t threads)
+// Where the generator stands after ready's last position.
+static uint32_t ReadyEnd(uint32_t now) { return ready.stateBefore.empty() ? now : ready.stateBefore.back(); }
+
+// Draws count positions into w from the generator state start, tagged with
+// k, and puts the generator back.
+static void DrawWindow(Window& w, uint32_t start, int64_t count, const SeedConstants& k)
 {
     const uint32_t now = RandomState();
-    const size_t left = ahead.points.size() - ahead.next;  // drawn from now on
-    ahead.points.erase(ahead.points.begin(), ahead.points.begin() + static_cast<std::ptrdiff_t>(ahead.next));
-    ahead.stateBefore.erase(ahead.stateBefore.begin(),
-                            ahead.stateBefore.begin() + static_cast<std::ptrdiff_t>(ahead.next));
-    ahead.next = 0;
-    const int64_t horizon = passesLeft > 0 ? std::min(passesLeft, kAheadPassesInRun) : kAheadPasses;
-    const int64_t expected = ahead.passes > 0 ? (ahead.taken * horizon + ahead.passes - 1) / ahead.passes : 0;
-    const int32_t window = static_cast<int32_t>(std::max<int64_t>(need, std::min(expected, kMaxAhead)));
-    const int32_t fresh = window - static_cast<int32_t>(left);
-    if (ahead.stateBefore.empty()) ahead.stateBefore.push_back(now);
-    SetRandomState(ahead.stateBefore.back());
-    ahead.tag = TagOf(k);
-    for (int32_t j = 0; j < fresh; ++j) {
-        ahead.points.push_back(DrawPosition(k));
-        ahead.stateBefore.push_back(RandomState());
+    w.tag = TagOf(k);
+    if (w.stateBefore.empty()) w.stateBefore.push_back(start);
+    SetRandomState(start);
+    for (int64_t j = 0; j < count; ++j) {
+        w.points.push_back(DrawPosition(k));
+        w.stateBefore.push_back(RandomState());
     }
-    SnapAll(ahead.points.data() + left, nullptr, fresh, k.snap, threads);
     SetRandomState(now);
-    ahead.passes = 0;
-    ahead.taken = 0;
+}
+
+// Reseeds expected over the coming passes beyond those ready.
+static int64_t Wanted(size_t left)
+{
+    const int64_t horizon = passesLeft > 0 ? std::min(passesLeft, kAheadPassesInRun) : kAheadPasses;
+    const int64_t want = std::min(kMaxAhead, static_cast<int64_t>(reseedRate * static_cast<double>(horizon)));
+    return want - static_cast<int64_t>(left);
+}
+
+// Walks, now and with every thread, what ready lacks for need positions and
+// what the coming passes are expected to take.
+static void WalkNow(int32_t need, const SeedConstants& k, int32_t threads)
+{
+    const uint32_t start = ReadyEnd(RandomState());
+    const size_t left = Left(ready);
+    ready.points.erase(ready.points.begin(), ready.points.begin() + static_cast<std::ptrdiff_t>(ready.next));
+    ready.stateBefore.erase(ready.stateBefore.begin(),
+                            ready.stateBefore.begin() + static_cast<std::ptrdiff_t>(ready.next));
+    ready.next = 0;
+    const int64_t fresh = std::max<int64_t>(need - static_cast<int64_t>(left), Wanted(left));
+    DrawWindow(ready, start, fresh, k);
+    SnapAll(ready.points.data() + left, nullptr, static_cast<int32_t>(fresh), k.snap, threads);
+}
+
+// Starts walking the positions after ready on the helpers, as many as the
+// passes after those ready covers are expected to take, up to the run's end.
+static void WalkInBackground(const SeedConstants& k, int32_t threads)
+{
+    if (threads <= 1 || comingWalking || reseedRate <= 0.0) return;
+    const size_t left = Left(ready);
+    // The passes ready covers do not count again.
+    const int64_t covered = static_cast<int64_t>(static_cast<double>(left) / reseedRate);
+    const int64_t horizon = std::min(passesLeft > 0 ? passesLeft - 1 - covered : kAheadPasses, kAheadPassesInRun);
+    if (horizon <= 0) return;
+    const int64_t count = std::min(kMaxAhead, static_cast<int64_t>(reseedRate * static_cast<double>(horizon)));
+    if (count < kFewest) return;
+    Clear(coming);
+    DrawWindow(coming, ReadyEnd(RandomState()), count, k);
+    StartBackgroundSnaps(coming.points.data(), static_cast<int32_t>(count), k.snap, threads);
+    comingWalking = true;
+}
+
+// Appends coming to ready when it continues ready with the values of k.
+static void TakeComing(const AheadTag& tag, uint32_t now)
+{
+    if (!comingWalking) return;
+    FinishBackgroundSnaps();
+    comingWalking = false;
+    if (SameTag(coming.tag, tag) && coming.stateBefore.front() == ReadyEnd(now)) {
+        if (ready.stateBefore.empty()) ready.stateBefore.push_back(coming.stateBefore.front());
+        ready.tag = coming.tag;
+        ready.points.insert(ready.points.end(), coming.points.begin(), coming.points.end());
+        ready.stateBefore.insert(ready.stateBefore.end(), coming.stateBefore.begin() + 1, coming.stateBefore.end());
+    }
+    Clear(coming);
+}
+
+static void MeasureRate(int32_t count)
+{
+    ++ratePasses;
+    rateTaken += count;
+    if (ratePasses < kRatePasses) return;
+    reseedRate = static_cast<double>(rateTaken) / static_cast<double>(ratePasses);
+    ratePasses = 0;
+    rateTaken = 0;
 }
 
 void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, const SeedConstants& k, int32_t threads)
 {
-    ++ahead.passes;
+    MeasureRate(count);
     if (count <= 0) return;
     std::call_once(anglesFilled, FillAngles);
     if (!k.borderOnly) {
@@ -151,15 +221,23 @@ void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, const Se
         }
         return;
     }
-    if (AheadLeft(k) < static_cast<size_t>(count)) WalkAhead(count, k, threads);
+    const uint32_t now = RandomState();
+    const AheadTag tag = TagOf(k);
+    // What is left may be taken only if the generator stands where its next
+    // position was drawn from and the values are those it used.
+    if (Left(ready) > 0 && (!SameTag(ready.tag, tag) || ready.stateBefore[ready.next] != now))
+        DiscardWalkedAhead();
+    if (Left(ready) == 0) Clear(ready);
+    if (Left(ready) < static_cast<size_t>(count)) TakeComing(tag, now);
+    if (Left(ready) < static_cast<size_t>(count)) WalkNow(count, k, threads);
     for (int32_t j = 0; j < count; ++j) {
         const int32_t i = indices[j];
-        s.z[i] = ahead.points[ahead.next + static_cast<size_t>(j)];
+        s.z[i] = ready.points[ready.next + static_cast<size_t>(j)];
         s.c[i] = k.julia ? s.c[0] : s.z[i];
     }
-    ahead.next += static_cast<size_t>(count);
-    ahead.taken += count;
-    SetRandomState(ahead.stateBefore[ahead.next]);
+    ready.next += static_cast<size_t>(count);
+    SetRandomState(ready.stateBefore[ready.next]);
+    WalkInBackground(k, threads);
 }
 
 // --- Seeding ----------------------------------------------------------------------

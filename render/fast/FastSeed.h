@@ -36,6 +36,10 @@ bool SeedPositionsFast();
 // Forgets the positions walked ahead (a new run draws from elsewhere).
 void DiscardWalkedAhead();
 
+// Whether the helpers are walking coming reseeds in the background; a pass
+// then leaves them to it and runs on the worker alone.
+bool ReseedsWalkingInBackground();
+
 // The passes left in the run, this one included, as the worker counts
 // them; 0 or less when unknown. Walking ahead stops at the run's end.
 void SetPassesLeft(int64_t passes);
