@@ -36,6 +36,11 @@ struct Avx2Lanes {
         _mm_storeu_ps(&p[0].re, _mm_unpacklo_ps(re, im));
         _mm_storeu_ps(&p[2].re, _mm_unpackhi_ps(re, im));
     }
+    static __m128i Offsets(__m128i px, __m128i py, __m128i width)
+    {
+        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(py, width), px);
+        return _mm_add_epi32(_mm_add_epi32(index, index), index);
+    }
 };
 
 }  // namespace

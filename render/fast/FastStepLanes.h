@@ -15,7 +15,9 @@ namespace {
 // Less (all-ones lanes where true, false for NaN); Mask (a bit per lane);
 // Load (count points as real and imaginary parts); ToInt32 (truncation into
 // the low int32 lanes, INT32_MIN when out of range); ToFloat and FromFloat
-// (float32 in the low lanes); Store (count points from float32 parts).
+// (float32 in the low lanes); Store (count points from float32 parts);
+// Offsets (the byte offsets (row x width + column) x 3 of the pixels, in
+// 32-bit lanes that wrap as unsigned arithmetic does).
 template <class L>
 void StepBlockLanes(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
                     int32_t end, StepOutput& out)
@@ -36,9 +38,9 @@ void StepBlockLanes(const StepConstants& k, PlanePoint* z, const PlanePoint* c, 
     const __m128i zero = _mm_setzero_si128();
     const __m128i colLimit = _mm_set1_epi32(k.widthPixels - 1);
     const __m128i rowLimit = _mm_set1_epi32(k.heightPixels - 1);
+    const __m128i rowPixels = _mm_set1_epi32(k.widthPixels);
     const int allLanes = (1 << lanes) - 1;
     const int reseedLanes = k.checkBailout ? allLanes : 0;
-    const uint32_t w = static_cast<uint32_t>(k.widthPixels);
     int32_t n = 0;
     int32_t r = 0;
     int32_t i = begin;
@@ -69,13 +71,13 @@ void StepBlockLanes(const StepConstants& k, PlanePoint* z, const PlanePoint* c, 
         const D converged = L::Less(L::Add(L::Mul(dre, dre), L::Mul(dim, dim)), minBailout);
         const int reseedMask = L::Mask(L::Or(escaped, converged)) & reseedLanes;
 
-        alignas(16) int32_t cols[4];
+        alignas(16) uint32_t offsets[4];
         alignas(16) int32_t rows[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(cols), px);
+        _mm_store_si128(reinterpret_cast<__m128i*>(offsets), L::Offsets(px, py, rowPixels));
         _mm_store_si128(reinterpret_cast<__m128i*>(rows), py);
         // Written always, kept only when the lane is inside: no branch.
         for (int lane = 0; lane < lanes; ++lane) {
-            out.offsets[n] = (static_cast<uint32_t>(rows[lane]) * w + static_cast<uint32_t>(cols[lane])) * 3u;
+            out.offsets[n] = offsets[lane];
             out.rows[n] = rows[lane];
             out.samples[n] = i + lane;
             n += (insideLanes >> lane) & 1;

@@ -28,6 +28,15 @@ struct Sse2Lanes {
     static __m128 ToFloat(D a) { return _mm_cvtpd_ps(a); }
     static D FromFloat(__m128 f) { return _mm_cvtps_pd(f); }
     static void Store(PlanePoint* p, __m128 re, __m128 im) { _mm_storeu_ps(&p->re, _mm_unpacklo_ps(re, im)); }
+    // SSE2 multiplies unsigned 32-bit lanes 0 and 2 into 64 bits: spread the
+    // two rows there and gather the low halves back.
+    static __m128i Offsets(__m128i px, __m128i py, __m128i width)
+    {
+        const __m128i spread = _mm_shuffle_epi32(py, _MM_SHUFFLE(3, 1, 2, 0));
+        const __m128i product = _mm_shuffle_epi32(_mm_mul_epu32(spread, width), _MM_SHUFFLE(3, 1, 2, 0));
+        const __m128i index = _mm_add_epi32(product, px);
+        return _mm_add_epi32(_mm_add_epi32(index, index), index);
+    }
 };
 
 }  // namespace
