@@ -300,7 +300,7 @@ void StartBackgroundSnaps(PlanePoint* points, int32_t count, const SnapConstants
 
 bool BackgroundSnapsBusy()
 {
-    return background && PartsStarted() &&
+    return background && PartsStarted(&backgroundJob) &&
            backgroundJob.walksEnded.load(std::memory_order_relaxed) < backgroundJob.count;
 }
 
@@ -308,7 +308,7 @@ void FinishBackgroundSnaps()
 {
     if (!background) return;
     // Another job may have finished it already; then this returns at once.
-    if (PartsStarted()) FinishParts();
+    if (PartsStarted(&backgroundJob)) FinishParts();
     background = false;
 }
 

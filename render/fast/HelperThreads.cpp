@@ -156,7 +156,7 @@ void FinishParts()
     while (partsDone.load(std::memory_order_acquire) < started.parts) std::this_thread::yield();
 }
 
-bool PartsStarted() { return startedInline || startedShared; }
+bool PartsStarted(const void* context) { return (startedInline || startedShared) && started.context == context; }
 
 void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
               int32_t helperCount, void (*callerFirst)(void* context))

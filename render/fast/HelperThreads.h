@@ -22,8 +22,8 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
 void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
                 int32_t helpers);
 void FinishParts();
-// Whether a job was started and not yet finished.
-bool PartsStarted();
+// Whether the job started with this context is not yet finished.
+bool PartsStarted(const void* context);
 
 // Finishes the job started, then ends and joins every helper; the next job
 // starts them again.
