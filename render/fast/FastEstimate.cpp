@@ -7,27 +7,12 @@
 
 #include "app/AppState.h"
 #include "render/Draws.h"
+#include "render/EstimateSteps.h"
 #include "render/fast/HelperThreads.h"
 
 SnapConstants ReadSnapConstants()
 {
     return {app.settings.Iterations, app.settings.BorderDistance, CurrentKernels().estimateFeed};
-}
-
-// One step of the estimate's orbit and bound, in the plain estimate's
-// operation order. False, with nothing changed, when the orbit has escaped
-// (NaN counts as escaped).
-static inline bool EstimateStep(double& re, double& im, double& d, double cRe, double cIm)
-{
-    const double re2 = re * re;
-    const double im2 = im * im;
-    const double m = re2 + im2;
-    if (!(m < 4.0)) return false;
-    d = 2.0 * d * std::sqrt(m) + 1.0;
-    const double nextIm = 2.0 * re * im + cIm;
-    re = re2 - im2 + cRe;
-    im = nextIm;
-    return true;
 }
 
 double DistanceEstimateFast(PlanePoint p, int32_t iterations)
@@ -64,8 +49,7 @@ double DistanceEstimateFast(PlanePoint p, int32_t iterations)
     }
     if (!escaped)
         for (; i < iterations && EstimateStep(re, im, d, cRe, cIm); ++i) {}
-    const double r = std::sqrt(re * re + im * im);
-    return ((0.5 * r) * std::log(r)) / d;
+    return EstimateFromOrbit(re, im, d);
 }
 
 void EstimateFeedScalar(const EstimateFeed& feed, int32_t iterations)

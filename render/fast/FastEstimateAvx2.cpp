@@ -12,6 +12,7 @@
 
 #include "base/SharedTypes.h"
 #include "render/Draws.h"
+#include "render/EstimateSteps.h"
 #include "render/fast/Kernels.h"
 
 #if defined(__AVX2__)
@@ -29,13 +30,7 @@ struct Lanes {
 };
 
 // The orbit of the lane has ended: its estimate as the plain code forms it.
-double Finish(const Lanes& l, int lane)
-{
-    const double re = l.re[lane];
-    const double im = l.im[lane];
-    const double r = std::sqrt(re * re + im * im);
-    return ((0.5 * r) * std::log(r)) / l.d[lane];
-}
+double Finish(const Lanes& l, int lane) { return EstimateFromOrbit(l.re[lane], l.im[lane], l.d[lane]); }
 
 void Start(Lanes& l, int lane, PlanePoint p, int32_t ticket)
 {
