@@ -71,10 +71,11 @@ void StepBlockLanes(const StepConstants& k, PlanePoint* z, const PlanePoint* c, 
         const D converged = L::Less(L::Add(L::Mul(dre, dre), L::Mul(dim, dim)), minBailout);
         const int reseedMask = L::Mask(L::Or(escaped, converged)) & reseedLanes;
 
-        alignas(16) uint32_t offsets[4];
-        alignas(16) int32_t rows[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(offsets), L::Offsets(px, py, rowPixels));
-        _mm_store_si128(reinterpret_cast<__m128i*>(rows), py);
+        // Unaligned stores: a 32-bit Windows stack may be 4-byte aligned.
+        uint32_t offsets[4];
+        int32_t rows[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(offsets), L::Offsets(px, py, rowPixels));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows), py);
         // Written always, kept only when the lane is inside: no branch.
         for (int lane = 0; lane < lanes; ++lane) {
             out.offsets[n] = offsets[lane];
