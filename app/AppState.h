@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "app/Relaxed.h"
-#include "app/SharedTypes.h"
+#include "base/Relaxed.h"
+#include "base/SharedTypes.h"
 #include "settings/Settings.h"
 
 struct AppState {

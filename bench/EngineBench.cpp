@@ -12,12 +12,12 @@
 #include "output/Bitmap.h"
 #include "render/Blocks.h"
 #include "render/Distance.h"
-#include "render/HelperThreads.h"
 #include "render/Image.h"
 #include "render/Outline.h"
 #include "render/RenderPath.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
+#include "render/fast/HelperThreads.h"
 #include "settings/SettingsFile.h"
 #include "ui/PaneAverage.h"
 

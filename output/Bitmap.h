@@ -2,7 +2,7 @@
 // The bitmap file written by Save, and the shell preview.
 #include <string>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // The name Save writes, in the current directory, and the preview opens.
 extern const char kOutputFileName[];

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 #include "output/PngText.h"
 
 // True when name ends in ".png", in any case.

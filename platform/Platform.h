@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // --- Private-profile settings file -------------------------------------------
 // Windows: GetPrivateProfileIntA / GetPrivateProfileStringA /

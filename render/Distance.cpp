@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/AppState.h"
+#include "render/EstimateSteps.h"
 
 double DistanceEstimate(PlanePoint p)
 {
@@ -12,19 +13,8 @@ double DistanceEstimate(PlanePoint p)
     double im = cIm;
     double d = 1.0;
     const int32_t iterations = app.settings.Iterations;
-    for (int32_t i = 0; i < iterations; ++i) {
-        const double re2 = re * re;
-        const double im2 = im * im;
-        const double m = re2 + im2;
-        if (!(m < 4.0)) break;  // NaN counts as escaped
-        // d bounds |dz/dc|, using the modulus before the step.
-        d = 2.0 * d * std::sqrt(m) + 1.0;
-        const double nextIm = 2.0 * re * im + cIm;
-        re = re2 - im2 + cRe;
-        im = nextIm;
-    }
-    const double r = std::sqrt(re * re + im * im);
-    return ((0.5 * r) * std::log(r)) / d;
+    for (int32_t i = 0; i < iterations && EstimateStep(re, im, d, cRe, cIm); ++i) {}
+    return EstimateFromOrbit(re, im, d);
 }
 
 void SnapToBorderTraced(PlanePoint& p, SnapTrace& trace)

@@ -3,7 +3,7 @@
 // vertical walk that pulls a point onto that border.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 double DistanceEstimate(PlanePoint p);
 void SnapToBorder(PlanePoint& p);

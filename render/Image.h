@@ -3,7 +3,7 @@
 // colour accumulation used by plots and splats.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // Float to int32 as the 32-bit program converts: truncate toward zero; a
 // value outside the int32 range, an infinity or a NaN gives INT32_MIN.

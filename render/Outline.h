@@ -2,7 +2,7 @@
 // The grey outline of the set and the pane divider in the view image.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 bool QuickInside(float re, float im);
 // Draws the outline and the pane divider into the view image, over what it

@@ -4,45 +4,61 @@
 
 #include <cstring>
 
-#include "app/Relaxed.h"
-#include "render/HelperThreads.h"
+#include "base/Relaxed.h"
+#include "render/fast/HelperThreads.h"
+#include "render/fast/Kernels.h"
 
+// Asked of the processor once; a function-local static is initialised once
+// even when two threads ask first together.
 static bool CpuHasAvx2()
 {
 #if defined(__i386__) || defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
 #else
     return false;
 #endif
 }
 
+static bool Always() { return true; }
+
+struct PathRow {
+    const char* name;
+    bool (*available)();
+    Kernels kernels;
+};
+
+// One row per path, in the order of the enum.
+static const PathRow pathRows[renderPathCount] = {
+    {"reference", Always, {StepBlockSse2, EstimateFeedScalar}},
+    {"sse2", Always, {StepBlockSse2, EstimateFeedScalar}},
+    {"avx2", CpuHasAvx2, {StepBlockAvx2, EstimateFeedAvx2}},
+};
+
 bool RenderPathAvailable(RenderPath path)
 {
-    switch (path) {
-    case renderPathReference:
-    case renderPathSse2:
-        return true;
-    case renderPathAvx2:
-        return CpuHasAvx2();
-    default:
-        return false;
-    }
+    return path >= 0 && path < renderPathCount && pathRows[path].available();
 }
 
-RenderPath BestRenderPath() { return CpuHasAvx2() ? renderPathAvx2 : renderPathSse2; }
-
-static const char* const pathNames[renderPathCount] = {"reference", "sse2", "avx2"};
+RenderPath BestRenderPath()
+{
+    for (int32_t p = renderPathCount - 1; p > renderPathSse2; --p)
+        if (pathRows[p].available()) return static_cast<RenderPath>(p);
+    return renderPathSse2;
+}
 
 const char* RenderPathName(RenderPath path)
 {
-    return path >= 0 && path < renderPathCount ? pathNames[path] : "?";
+    return path >= 0 && path < renderPathCount ? pathRows[path].name : "?";
 }
 
 bool RenderPathFromName(const char* name, RenderPath& path)
 {
     for (int32_t p = 0; p < renderPathCount; ++p)
-        if (std::strcmp(name, pathNames[p]) == 0) {
+        if (std::strcmp(name, pathRows[p].name) == 0) {
             path = static_cast<RenderPath>(p);
             return true;
         }
@@ -61,6 +77,9 @@ RenderPath CurrentRenderPath()
     return p < 0 ? BestRenderPath() : static_cast<RenderPath>(p);
 }
 
+// Only available rows are ever chosen, so the kernels run where they can.
+const Kernels& CurrentKernels() { return pathRows[CurrentRenderPath()].kernels; }
+
 void SetRenderThreads(int32_t count) { chosenThreads = count < 1 ? 0 : count; }
 
 int32_t RenderThreads()
@@ -68,4 +87,3 @@ int32_t RenderThreads()
     const int32_t n = chosenThreads;
     return n > 0 ? n : ProcessorCount();
 }
-

@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Distance.h"
+#include "render/Draws.h"
 #include "render/Image.h"
 
 static void FreeArrays(SampleSet& s)
@@ -88,21 +89,11 @@ uint32_t RandomState() { return randomState; }
 
 void SetRandomState(uint32_t state) { randomState = state; }
 
-// u = 1 - 2r/32767, uniform over [-1, 1]. Multiplied by the stored
-// reciprocal, not divided by 32767: the two differ in the last bit for some
-// draws, and every seeded position depends on it.
-static double UnitFromDraw(int32_t r)
-{
-    const double reciprocal = 3.051850947599719e-05;
-    return 1.0 - 2.0 * r * reciprocal;
-}
-
 void SeedPosition(SampleSet& samples, int32_t i)
 {
     PlanePoint z = {app.settings.X, app.settings.Y};
-    // The angle is drawn before the radius. 3.1416, not pi: the scale the
-    // seeding has always used; the golden images pin it.
-    const float angle = static_cast<float>(UnitFromDraw(NextRandom()) * 3.1416);
+    // The angle is drawn before the radius.
+    const float angle = AngleFromDraw(NextRandom());
     const double u = UnitFromDraw(NextRandom());
     const double radius = static_cast<double>(app.settings.SampleRadius) * u * u;
     z.re = static_cast<float>(z.re + radius * std::cos(static_cast<double>(angle)));

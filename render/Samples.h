@@ -3,7 +3,7 @@
 // sequence, and the seeding of a run.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // Replaces the three arrays for SamplePoints entries and fills the colours
 // from Brightness. Takes blocksLock. On failure shows the "Memory Error." box

@@ -6,11 +6,12 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
-#include "render/FastPass.h"
-#include "render/FastSeed.h"
-#include "render/HelperThreads.h"
 #include "render/Image.h"
+#include "render/RenderPath.h"
 #include "render/Samples.h"
+#include "render/fast/FastPass.h"
+#include "render/fast/FastSeed.h"
+#include "render/fast/HelperThreads.h"
 
 // Stop requests, counted (window thread writes, worker reads): a run start
 // lowers and raises running itself, and a stop that arrives meanwhile would
@@ -105,8 +106,11 @@ static Relaxed<uint32_t> passCount;
 
 uint32_t WorkerPassCount() { return passCount; }
 
-static void RunOnePass()
+// passesLeft counts this pass and the run's later ones; at most this many
+// passes' reseeds are walked ahead, so little is walked for nothing.
+static void RunOnePass(int64_t passesLeft)
 {
+    SetPassesLeft(passesLeft);
     std::lock_guard<std::mutex> hold(app.blocksLock);
     if (app.regionMode)
         RegionPassOnPath();
@@ -121,6 +125,7 @@ static void RunOnePass()
 // stopsSeen is the stop count read before the worker decided to start.
 static void BeginRun(uint32_t stopsSeen)
 {
+    DiscardWalkedAhead();
     app.running = false;
     PostWindowTitle("stopped");
     app.running = true;
@@ -161,11 +166,13 @@ uint32_t RenderWorker(void*)
                 BeginRun(stopsSeen);
                 passes = 0;
             } else {
+                // A stopped or ended run's reseeds walked ahead are of no use.
+                DiscardWalkedAhead();
                 SleepMilliseconds(100);
             }
             continue;
         }
-        RunOnePass();
+        RunOnePass(static_cast<int64_t>(app.settings.Iterations) + 2 - passes);
         const int64_t old = passes++;
         if (old > app.settings.Iterations) {
             EndRun();
@@ -176,6 +183,7 @@ uint32_t RenderWorker(void*)
     // so the helpers end first and taking the handle is the last access to
     // AppState. Whichever side takes the handle closes it: a handle the
     // window thread took has been terminated.
+    DiscardWalkedAhead();
     StopHelpers();
     CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;

@@ -4,7 +4,7 @@
 // X and Y, by the worker in continuous mode; read by both.
 #include <cstdint>
 
-#include "app/Relaxed.h"
+#include "base/Relaxed.h"
 
 struct Settings {
     Relaxed<int32_t> Iterations;    // passes per run minus 2; distance estimate limit

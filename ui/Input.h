@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 void OnClear();
 void OnGo();

@@ -3,7 +3,7 @@
 // pixels it covers. Computed at paint time for just the area being repainted.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // Bytes in one row of a 24-bit bitmap of the given width: rows are padded to
 // a multiple of 4 bytes, as the platform's bitmap transfers expect.

@@ -12,14 +12,28 @@
 
 #include "Fixture.h"
 #include "render/Distance.h"
-#include "render/FastPass.h"
-#include "render/FastSeed.h"
-#include "render/HelperThreads.h"
 #include "render/Outline.h"
+#include "render/RenderPath.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
+#include "render/fast/FastEstimate.h"
+#include "render/fast/FastSeed.h"
+#include "render/fast/HelperThreads.h"
 
 namespace {
+
+// A setting changed before a pass of a run, as the Properties dialog may.
+struct Change {
+    int32_t run, pass;
+    int32_t iterations;    // Iterations; 0 keeps it
+    float borderDistance;  // BorderDistance; 0 keeps it
+    float radius;          // SampleRadius; 0 keeps it
+};
+
+const Change changedBetweenPasses[] = {
+    {0, 6, 25, 0.0f, 0.0f},     {0, 10, 0, 0.001f, 0.0f}, {0, 14, 0, 0.0f, 0.05f},
+    {0, 18, 40, 0.00001f, 0.0f}, {1, 3, 0, 0.0f, 0.3f},    {1, 5, 30, 0.0f, 0.0f},
+};
 
 struct Scene {
     const char* name;
@@ -31,6 +45,9 @@ struct Scene {
     float regionRe, regionIm, regionWidth;
     int32_t runs;  // chained as continuous runs, drifting by (0.01, -0.005)
     int32_t passes;
+    int32_t stopAtPass = -1;  // in the first run: a stop, then a new run from the same point
+    const Change* changes = nullptr;
+    int32_t changeCount = 0;
 };
 
 // Sample counts from 9000 up are shared among helper threads.
@@ -65,6 +82,19 @@ const Scene scenes[] = {
      -0.75f, 0.1f, 0.5f, 1, 52},
     {"no samples", 64, 64, 0, 5, false, false, true, -0.75f, 0.1f, 0.05f, 4.0f, 0.00001f,
      -0.75f, 0.1f, 0.5f, 1, 7},
+    // BorderOnly with many reseeds a pass: the snapped reseeds are walked
+    // ahead of the passes that take them.
+    {"border reseeds", 128, 128, 300, 40, false, true, true, -0.1f, 0.6f, 0.2f, 0.5f, 0.001f,
+     -0.1f, 0.6f, 1.0f, 1, 42},
+    {"border reseeds julia", 128, 128, 300, 40, true, true, true, -0.1f, 0.6f, 0.2f, 0.5f,
+     0.001f, -0.1f, 0.6f, 1.0f, 1, 42},
+    {"border reseeds drifting", 96, 96, 200, 30, false, true, true, -0.1f, 0.6f, 0.2f, 0.5f,
+     0.001f, -0.1f, 0.6f, 1.0f, 3, 32},
+    {"border reseeds stopped", 96, 96, 200, 30, true, true, true, -0.1f, 0.6f, 0.2f, 0.5f,
+     0.001f, -0.1f, 0.6f, 1.0f, 2, 32, 9},
+    {"border reseeds, settings changed", 96, 96, 200, 40, false, true, true, -0.1f, 0.6f, 0.2f,
+     0.5f, 0.001f, -0.1f, 0.6f, 1.0f, 2, 22, -1, changedBetweenPasses,
+     static_cast<int32_t>(std::size(changedBetweenPasses))},
 };
 
 struct Result {
@@ -98,6 +128,7 @@ protected:
         s.SampleRadius = scene.radius;
         s.MaxBailout = scene.maxBailout;
         s.MinBailout = scene.minBailout;
+        s.BorderDistance = 0.00001f;
         app.regionCenterRe = scene.regionRe;
         app.regionCenterIm = scene.regionIm;
         app.regionWidth = scene.regionWidth;
@@ -117,16 +148,28 @@ protected:
         ClearImages();
         ResetRandom();
         for (int32_t run = 0; run < scene.runs; ++run) {
-            if (run > 0) {
+            if (run > 0 && !(run == 1 && scene.stopAtPass >= 0)) {
                 app.settings.X = app.settings.X + 0.01f;
                 app.settings.Y = app.settings.Y - 0.005f;
             }
+            app.running = true;
             SeedSamplesOnPath();
             for (int32_t pass = 0; pass < scene.passes; ++pass) {
+                if (run == 0 && pass == scene.stopAtPass) break;
+                for (int32_t k = 0; k < scene.changeCount; ++k) {
+                    const Change& change = scene.changes[k];
+                    if (change.run != run || change.pass != pass) continue;
+                    if (change.iterations) app.settings.Iterations = change.iterations;
+                    if (change.borderDistance != 0.0f) app.settings.BorderDistance = change.borderDistance;
+                    if (change.radius != 0.0f) app.settings.SampleRadius = change.radius;
+                }
+                // As the worker tells it: how far ahead reseeds may be walked.
+                SetPassesLeft(scene.passes - pass);
                 std::lock_guard<std::mutex> hold(app.blocksLock);
                 RegionPassOnPath();
             }
         }
+        SetPassesLeft(0);
         app.running = false;
         Result r;
         const RgbImage& out = app.outputImage;
@@ -193,7 +236,7 @@ TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
                 << p.re << "," << p.im << " at " << iterations << ": " << plain << " vs " << fast;
             PlanePoint a = p, b = p;
             SnapToBorder(a);
-            SnapToBorderFast(b);
+            SnapToBorderFast(b, ReadSnapConstants());
             EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << p.re << "," << p.im << " at " << iterations;
         }
         // Side by side: fewer points than one vector's lanes, then more than

@@ -1,7 +1,7 @@
 #pragma once
 // One sample of the step phase without vectors, for the ends of blocks.
 // Static: each kernel's translation unit gets its own copy for its target.
-#include "render/FastStep.h"
+#include "render/fast/FastStep.h"
 #include "render/Image.h"
 
 static inline void StepOneSample(const StepConstants& k, PlanePoint* z, const PlanePoint* c,

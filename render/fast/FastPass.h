@@ -4,8 +4,6 @@
 // with helper threads. The plain code stays as the reference path.
 #include <cstdint>
 
-#include "render/RenderPath.h"
-
 // The fast region pass on the current vector path (SSE2 when the reference
 // is chosen).
 void FastRegionPass();

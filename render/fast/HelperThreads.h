@@ -14,5 +14,17 @@ int32_t ProcessorCount();
 void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
               int32_t helpers, void (*callerFirst)(void* context) = nullptr);
 
-// Ends and joins every helper; the next job starts them again.
+// RunParts in two halves, so the caller can go on while the helpers work:
+// StartParts hands the parts to the helpers (first finishing any job
+// started before: one job at a time); FinishParts takes the parts still
+// left on the caller and returns when every part is done. Without helpers
+// (or with one part) the parts run at FinishParts.
+void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
+                int32_t helpers);
+void FinishParts();
+// Whether the job started with this context is not yet finished.
+bool PartsStarted(const void* context);
+
+// Finishes the job started, then ends and joins every helper; the next job
+// starts them again.
 void StopHelpers();

@@ -1,6 +1,7 @@
-#include "render/HelperThreads.h"
+#include "render/fast/HelperThreads.h"
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -111,6 +112,7 @@ int32_t ProcessorCount()
 
 void StopHelpers()
 {
+    FinishParts();
     {
         std::lock_guard<std::mutex> hold(jobMutex);
         helpersQuit = true;
@@ -121,13 +123,18 @@ void StopHelpers()
     helpersQuit = false;
 }
 
-void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
-              int32_t helperCount, void (*callerFirst)(void* context))
+// The job started and not yet finished; only the worker starts and finishes
+// jobs. An inline job (no helpers, or one part) runs at its finish.
+static Job started = {};
+static bool startedInline = false;
+static bool startedShared = false;
+
+void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
+                int32_t helperCount)
 {
-    if (parts <= 0) {
-        if (callerFirst) callerFirst(context);
-        return;
-    }
+    FinishParts();
+    if (parts <= 0) return;
+    started = {work, context, parts};
     if (helperCount > helperLimit) helperCount = helperLimit;
     if (helperCount > 0 && parts > 1 && static_cast<int32_t>(helpers->size()) != helperCount) {
         StopHelpers();
@@ -135,23 +142,42 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
         helperCount = static_cast<int32_t>(helpers->size());
     }
     if (helperCount <= 0 || parts == 1) {
-        if (callerFirst) callerFirst(context);
-        for (int32_t part = 0; part < parts; ++part) work(context, part);
+        startedInline = true;
         return;
     }
-    const Job j = {work, context, parts};
     {
         std::lock_guard<std::mutex> hold(jobMutex);
         // A helper that woke late for the last job may still be looking at
         // its counters; it finds no part left and leaves at once.
         while (helpersBusy.load(std::memory_order_acquire) != 0) CpuPause();
-        job = j;
+        job = started;
         nextPart.store(0, std::memory_order_relaxed);
         partsDone.store(0, std::memory_order_relaxed);
         generation.fetch_add(1, std::memory_order_release);
     }
     jobChanged.notify_all();
+    startedShared = true;
+}
+
+void FinishParts()
+{
+    if (startedInline) {
+        startedInline = false;
+        for (int32_t part = 0; part < started.parts; ++part) started.work(started.context, part);
+        return;
+    }
+    if (!startedShared) return;
+    startedShared = false;
+    TakeParts(started);
+    while (partsDone.load(std::memory_order_acquire) < started.parts) std::this_thread::yield();
+}
+
+bool PartsStarted(const void* context) { return (startedInline || startedShared) && started.context == context; }
+
+void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
+              int32_t helperCount, void (*callerFirst)(void* context))
+{
+    StartParts(work, context, parts, helperCount);
     if (callerFirst) callerFirst(context);
-    TakeParts(j);
-    while (partsDone.load(std::memory_order_acquire) < parts) std::this_thread::yield();
+    FinishParts();
 }

@@ -1,10 +1,10 @@
 #pragma once
 // The step phase of a fast region pass: for a block of samples, the splat
 // position of each point, the step z <- z^2 + c and the bailout tests, in
-// the operation order of the plain pass. One kernel per vector width.
+// the operation order of the plain pass. The kernels are in Kernels.h.
 #include <cstdint>
 
-#include "app/SharedTypes.h"
+#include "base/SharedTypes.h"
 
 // The most samples one block call takes; the output lists hold that many.
 constexpr int32_t kStepBlock = 256;
@@ -35,11 +35,3 @@ struct StepOutput {
     int32_t reseedCount;
 };
 
-// Steps samples begin .. end - 1 (at most kStepBlock of them).
-typedef void (*StepBlockFunction)(const StepConstants& k, PlanePoint* z, const PlanePoint* c,
-                                  int32_t begin, int32_t end, StepOutput& out);
-
-void StepBlockSse2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
-                   int32_t end, StepOutput& out);
-void StepBlockAvx2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
-                   int32_t end, StepOutput& out);

@@ -2,17 +2,18 @@
 // AVX2. One orbit's step is a chain of dependent operations that leaves
 // the processor mostly idle: a second vector of four lanes, its steps
 // interleaved, comes almost free when there are more than four points. Each
-// lane follows one orbit and takes the next point as soon as its orbit ends,
-// so lanes stay busy while the orbits differ in length. Built for AVX2
-// (without FMA); called only on processors that have it.
+// lane follows one orbit and takes the next point from the feed as soon as
+// its orbit ends, so lanes stay busy while the orbits differ in length.
+// Built for AVX2 (without FMA); called only on processors that have it.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "app/SharedTypes.h"
-
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations);
+#include "base/SharedTypes.h"
+#include "render/Draws.h"
+#include "render/EstimateSteps.h"
+#include "render/fast/Kernels.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -25,37 +26,23 @@ struct Lanes {
     alignas(32) double re[kLanes], im[kLanes], cRe[kLanes], cIm[kLanes], d[kLanes];
     alignas(32) double savedRe[kLanes], savedIm[kLanes], savedD[kLanes];
     int64_t step[kLanes], power[kLanes], length[kLanes];
-    int32_t point[kLanes];  // index into points, -1 when idle
+    int32_t ticket[kLanes];  // the feed's ticket of the lane's point
 };
 
 // The orbit of the lane has ended: its estimate as the plain code forms it.
-double Finish(const Lanes& l, int lane)
-{
-    const double re = l.re[lane];
-    const double im = l.im[lane];
-    const double r = std::sqrt(re * re + im * im);
-    return ((0.5 * r) * std::log(r)) / l.d[lane];
-}
+double Finish(const Lanes& l, int lane) { return EstimateFromOrbit(l.re[lane], l.im[lane], l.d[lane]); }
 
-void Start(Lanes& l, int lane, const PlanePoint* points, int32_t index)
+void Start(Lanes& l, int lane, PlanePoint p, int32_t ticket)
 {
-    l.point[lane] = index;
-    const double re = index >= 0 ? points[index].re : 0.0;
-    const double im = index >= 0 ? points[index].im : 0.0;
+    l.ticket[lane] = ticket;
+    const double re = p.re;
+    const double im = p.im;
     l.re[lane] = l.cRe[lane] = l.savedRe[lane] = re;
     l.im[lane] = l.cIm[lane] = l.savedIm[lane] = im;
     l.d[lane] = l.savedD[lane] = 1.0;
     l.step[lane] = 0;
     l.power[lane] = 1;
     l.length[lane] = 0;
-}
-
-bool SameBits(double a, double b)
-{
-    int64_t x, y;
-    std::memcpy(&x, &a, 8);
-    std::memcpy(&y, &b, 8);
-    return x == y;
 }
 
 // One step of four orbits, in the operation order of the plain estimate.
@@ -81,11 +68,27 @@ inline int SameAsSaved(__m256d re, __m256d d, __m256d savedRe, __m256d savedD)
 // Lanes whose orbit has escaped: m < 4 goes on, NaN ends.
 inline int Escaped(__m256d m) { return _mm256_movemask_pd(_mm256_cmp_pd(m, _mm256_set1_pd(4.0), _CMP_LT_OQ)) ^ 15; }
 
+// Gives idle lanes below lanes new points while the feed has them. False
+// when the feed had none for some idle lane.
+bool Refill(Lanes& l, int& busy, int lanes, const EstimateFeed& feed)
+{
+    for (int lane = 0; lane < lanes; ++lane) {
+        if ((busy >> lane) & 1) continue;
+        PlanePoint p;
+        int32_t ticket;
+        if (!feed.take(feed.context, p, ticket)) return false;
+        Start(l, lane, p, ticket);
+        busy |= 1 << lane;
+    }
+    return true;
+}
+
 // The lanes' orbits on H vectors of four lanes, until every lane is idle or,
-// with two vectors, until the points are all taken and four lanes are enough.
+// with two vectors, until the feed runs dry and four lanes are enough: each
+// result makes at most one more point ready, so the work left never grows
+// back beyond the lanes still busy.
 template <int H>
-void RunLanes(Lanes& l, int& busy, int32_t& next, const PlanePoint* points, double* results, int32_t count,
-              int32_t iterations)
+void RunLanes(Lanes& l, int& busy, const EstimateFeed& feed, int32_t iterations)
 {
     constexpr int lanes = 4 * H;
     while (busy) {
@@ -153,17 +156,15 @@ void RunLanes(Lanes& l, int& busy, int32_t& next, const PlanePoint* points, doub
             // Stopped before a step, not after one: a lane at its limit ends.
             if (!perhaps && l.step[lane] >= iterations) ended |= 1 << lane;
         }
+        if (!ended) continue;
         for (int lane = 0; lane < lanes; ++lane) {
             if (!((ended >> lane) & 1)) continue;
-            results[l.point[lane]] = Finish(l, lane);
-            if (next < count) {
-                Start(l, lane, points, next++);
-            } else {
-                // Idle from now on; its arithmetic goes on unread.
-                busy &= ~(1 << lane);
-            }
+            // Idle until refilled; its arithmetic goes on unread.
+            busy &= ~(1 << lane);
+            feed.give(feed.context, l.ticket[lane], Finish(l, lane));
         }
-        if (H > 1 && next >= count && __builtin_popcount(busy) <= 4) return;
+        const bool full = Refill(l, busy, lanes, feed);
+        if (H > 1 && !full && __builtin_popcount(busy) <= 4) return;
     }
 }
 
@@ -180,41 +181,33 @@ void MoveLane(Lanes& l, int from, int to)
     l.step[to] = l.step[from];
     l.power[to] = l.power[from];
     l.length[to] = l.length[from];
-    l.point[to] = l.point[from];
+    l.ticket[to] = l.ticket[from];
 }
 
 }  // namespace
 
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
+void EstimateFeedAvx2(const EstimateFeed& feed, int32_t iterations)
 {
     Lanes l;
-    int32_t next = 0;
+    // Idle lanes hold a harmless orbit: their arithmetic goes on unread.
+    for (int lane = 0; lane < kLanes; ++lane) Start(l, lane, PlanePoint{0.0f, 0.0f}, -1);
     int busy = 0;  // lanes following an orbit
-    const int lanes = count > 4 ? 8 : 4;
-    for (int lane = 0; lane < lanes; ++lane) {
-        Start(l, lane, points, next < count ? next : -1);
-        if (next < count) ++next, busy |= 1 << lane;
-    }
-    if (lanes == 8) {
-        RunLanes<2>(l, busy, next, points, results, count, iterations);
+    Refill(l, busy, kLanes, feed);
+    if (__builtin_popcount(busy) > 4) {
+        RunLanes<2>(l, busy, feed, iterations);
         // The last orbits go on in the first four lanes.
         int moved = 0;
         for (int lane = 0; lane < 8; ++lane)
             if ((busy >> lane) & 1) MoveLane(l, lane, moved++);
         busy = (1 << moved) - 1;
     }
-    RunLanes<1>(l, busy, next, points, results, count, iterations);
+    RunLanes<1>(l, busy, feed, iterations);
 }
 
 #elif defined(__i386__) || defined(__x86_64__)
 #error "this file must be built with -mavx2"
 #else
 
-double DistanceEstimateFast(PlanePoint p, int32_t iterations);
-
-void EstimateBatchAvx2(const PlanePoint* points, double* results, int32_t count, int32_t iterations)
-{
-    for (int32_t k = 0; k < count; ++k) results[k] = DistanceEstimateFast(points[k], iterations);
-}
+void EstimateFeedAvx2(const EstimateFeed& feed, int32_t iterations) { EstimateFeedScalar(feed, iterations); }
 
 #endif

@@ -1,4 +1,4 @@
-#include "render/FastPass.h"
+#include "render/fast/FastPass.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "app/AppState.h"
-#include "render/FastSeed.h"
-#include "render/FastStep.h"
-#include "render/HelperThreads.h"
 #include "render/RenderPath.h"
+#include "render/fast/FastSeed.h"
+#include "render/fast/FastStep.h"
+#include "render/fast/HelperThreads.h"
+#include "render/fast/Kernels.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -157,7 +158,7 @@ struct PassContext {
     uint8_t* pixels;
     int32_t parts;  // chunks of samples, and row bands
     int32_t threads;
-    bool borderOnly;  // read once: whether reseeds snap decides where they run
+    SeedConstants seed;  // what the reseeds read; whether they snap decides where they run
 };
 
 // Kept between passes so their capacity is reused; only the worker runs passes.
@@ -250,14 +251,7 @@ static void SplatBand(void* context, int32_t band)
 static void ReseedPass(void* context)
 {
     const PassContext& pc = *static_cast<const PassContext*>(context);
-    if (!passReseeds.empty())
-        ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.borderOnly,
-                      pc.threads);
-}
-
-static StepBlockFunction StepFunction(RenderPath path)
-{
-    return path == renderPathAvx2 && RenderPathAvailable(renderPathAvx2) ? StepBlockAvx2 : StepBlockSse2;
+    ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.seed, pc.threads);
 }
 
 void FastRegionPass()
@@ -277,7 +271,7 @@ void FastRegionPass()
     pc.k.maxBailout = app.settings.MaxBailout;
     pc.k.minBailout = app.settings.MinBailout;
     pc.k.checkBailout = app.settings.CheckBailout;
-    pc.step = StepFunction(CurrentRenderPath());
+    pc.step = CurrentKernels().stepBlock;
     pc.samples = &s;
     // Too small an image for any splat: step only.
     pc.pixels = image.width >= 3 && image.height >= 3 ? image.pixels : nullptr;
@@ -286,9 +280,9 @@ void FastRegionPass()
     // parts to the others instead of making them wait.
     int32_t parts = std::min(kMaxParts, threads * kPartsPerThread);
     if (pc.pixels) parts = std::min(parts, image.height);  // a band per part
-    pc.parts = threads > 1 && s.count >= kShareFrom ? parts : 1;
+    pc.parts = threads > 1 && s.count >= kShareFrom && !ReseedsWalkingInBackground() ? parts : 1;
     pc.threads = threads;
-    pc.borderOnly = app.settings.BorderOnly;
+    pc.seed = ReadSeedConstants();
 
     passReseeds.clear();
     if (pc.parts == 1) {
@@ -306,7 +300,7 @@ void FastRegionPass()
             const std::vector<int32_t>& r = chunkWork[part]->reseeds;
             passReseeds.insert(passReseeds.end(), r.begin(), r.end());
         }
-        if (pc.pixels && !pc.borderOnly) {
+        if (pc.pixels && !pc.seed.borderOnly) {
             // Reseeds without snaps touch no pixel and no splat entry: the
             // worker makes them while the helpers begin the splats.
             RunParts(SplatBand, &pc, pc.parts, threads - 1, ReseedPass);
