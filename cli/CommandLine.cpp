@@ -161,7 +161,8 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
         const bool takesValue = name == "--settings" || name == "--set" || name == "--start" ||
                                 name == "--region" || name == "--runs" || name == "-o" ||
                                 name == "--output" || name == "--save-settings" ||
-                                name == "--threads" || name == "--path" || name == "--frames";
+                                name == "--threads" || name == "--path" || name == "--frames" ||
+                                IsDeepOption(name);
         if (takesValue && !value) {
             if (i + 1 >= argc) return Fail(reason, "missing value after " + name);
             value = argv[++i];
@@ -216,6 +217,8 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
             if (std::strcmp(value, "best") != 0 && !RenderPathFromName(value, path))
                 return Fail(reason, std::string("--path needs reference, sse2, avx2 or best: ") + value);
             options.path = value;
+        } else if (IsDeepOption(name)) {
+            if (!ParseDeepOption(name, value, options.deep, reason)) return false;
         } else if (name == "--quiet") {
             options.quiet = true;
         } else if (name == "--version") {

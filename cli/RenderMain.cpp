@@ -16,6 +16,7 @@
 
 #include "app/AppState.h"
 #include "cli/CommandLine.h"
+#include "cli/DeepOutput.h"
 #include "cli/Progress.h"
 #include "cli/SettingsInput.h"
 #include "output/Png.h"
@@ -100,6 +101,11 @@ static void OnRunEnd()
             frameFailure = "cannot write the frame " + name + ": " + error;
             last = true;
         }
+    }
+    std::string deepError;
+    if (frameFailure.empty() && !WriteDeepFrame(done, deepError)) {
+        frameFailure = deepError;
+        last = true;
     }
     if (last) {
         app.continuous = false;
@@ -199,12 +205,14 @@ int main(int argc, char** argv)
     if (!ParseCommandLine(argc, argv, options, reason)) return Usage(reason);
     if (options.help) {
         std::fputs(usageText, stdout);
+        std::fputs(deepUsageText, stdout);
         return exitDone;
     }
     if (options.version) {
         std::printf("halovane-render %s\n", HALOVANE_VERSION);
         return exitDone;
     }
+    if (!CheckDeepOptions(options.deep, options.haveRegion, reason)) return Usage(reason);
     if (!ApplySettings(options, reason)) {
         std::fprintf(stderr, "halovane-render: %s\n", reason.c_str());
         return exitUsage;
@@ -233,7 +241,7 @@ int main(int argc, char** argv)
     SetRenderPath(path);
     SetRenderThreads(static_cast<int32_t>(options.threads));
 
-    if (!AllocBlocks()) return exitMemory;
+    if (!AllocBlocks() || !PrepareDeepImage(options.deep)) return exitMemory;
     ClearImages();
     PlaceStartPoint(options);
     PlaceRegion(options);
@@ -251,6 +259,10 @@ int main(int argc, char** argv)
     if (!WriteImageFile(ResultImage(), options.output, error)) {
         std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output,
                      error.c_str());
+        return exitOutput;
+    }
+    if (!WriteDeepOutputs(error)) {
+        std::fprintf(stderr, "halovane-render: %s\n", error.c_str());
         return exitOutput;
     }
     ReleaseBlocks();
