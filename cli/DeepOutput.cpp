@@ -54,10 +54,21 @@ bool PrepareDeepImage(const DeepOptions& deep)
 static bool WriteDeepFile(const char* file, bool pfm, std::string& error)
 {
     const DeepImage& image = HeldDeepImage();
-    if (pfm) return WriteCountsPfm(image.counts, image.width, image.height, file, error);
-    std::vector<uint16_t> rgb;
-    TonePicture(image.counts, image.width, image.height, active->tone, rgb);
-    return WritePng16(rgb.data(), image.width, image.height, file, error);
+    uint32_t* counts = ResolveDeepCounts();
+    if (!counts) {
+        error = "out of memory while adding up the deep counts";
+        return false;
+    }
+    bool ok;
+    if (pfm) {
+        ok = WriteCountsPfm(counts, image.width, image.height, file, error);
+    } else {
+        std::vector<uint16_t> rgb;
+        TonePicture(counts, image.width, image.height, active->tone, rgb);
+        ok = WritePng16(rgb.data(), image.width, image.height, file, error);
+    }
+    delete[] counts;
+    return ok;
 }
 
 bool WriteDeepFrame(uint32_t frame, std::string& error)

@@ -89,11 +89,12 @@ static inline void SplatCentreRow(uint8_t* centre, uint32_t colour, uint32_t qua
 static inline uint32_t QuarterOf(uint32_t colour) { return (colour >> 2) & 0x3F3F3Fu; }
 
 constexpr int32_t kPrefetchAhead = 8;
+// The deep sums mostly come from memory, not the caches: asked for further ahead.
+constexpr int32_t kDeepAhead = 8;
 
-// The splats of one stepped block, on a single thread. counts, when not
-// null, are the deep image's: a byte offset of the pixels is also the index
-// of the pixel's first count, and rowBytes the counts of a row.
-static void SplatBlock(uint8_t* pixels, uint32_t* counts, uint32_t rowBytes, const Colour3* colours,
+// The splats of one stepped block, on a single thread; deep, when not null,
+// the deep image's sums.
+static void SplatBlock(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
                        const StepOutput& out)
 {
     const int32_t n = out.count;
@@ -104,18 +105,19 @@ static void SplatBlock(uint8_t* pixels, uint32_t* counts, uint32_t rowBytes, con
             Prefetch(ahead - 3);
             Prefetch(ahead + rowBytes);
         }
+        if (deep && j + kDeepAhead < n) PrefetchDeep(deep, out.offsets[j + kDeepAhead]);
         uint8_t* centre = pixels + out.offsets[j];
         const uint32_t colour = PackColour(colours[out.samples[j]]);
         const uint32_t quarter = QuarterOf(colour);
         SplatCentreRow(centre, colour, quarter);
         AddBytes4(centre - rowBytes, quarter);
         AddBytes4(centre + rowBytes, quarter);
-        if (counts) AddDeepSplat(counts + out.offsets[j], rowBytes, colour, quarter);
+        if (deep) AddDeepSplat(deep, out.offsets[j], colour, quarter);
     }
 }
 
 // The binned splats of one row band.
-static void SplatEntries(uint8_t* pixels, uint32_t* counts, uint32_t rowBytes, const Colour3* colours,
+static void SplatEntries(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
                          const SplatEntry* entries, size_t n)
 {
     for (size_t j = 0; j < n; ++j) {
@@ -125,25 +127,20 @@ static void SplatEntries(uint8_t* pixels, uint32_t* counts, uint32_t rowBytes, c
             Prefetch(ahead - 3);
             Prefetch(ahead + rowBytes);
         }
+        if (deep && j + kDeepAhead < n) PrefetchDeep(deep, entries[j + kDeepAhead].offset);
         const SplatEntry e = entries[j];
         uint8_t* centre = pixels + e.offset;
         const uint32_t colour = PackColour(colours[e.sample & kSampleBits]);
         const uint32_t quarter = QuarterOf(colour);
         if (e.sample & kQuarterOnly) {
             AddBytes4(centre, quarter);
-            if (counts) AddDeep(counts + e.offset, quarter);
             continue;
         }
         SplatCentreRow(centre, colour, quarter);
-        if (counts) AddDeepRow(counts + e.offset, colour, quarter);
-        if (!(e.sample & kSkipRowBelow)) {
-            AddBytes4(centre - rowBytes, quarter);
-            if (counts) AddDeep(counts + e.offset - rowBytes, quarter);
-        }
-        if (!(e.sample & kSkipRowAbove)) {
-            AddBytes4(centre + rowBytes, quarter);
-            if (counts) AddDeep(counts + e.offset + rowBytes, quarter);
-        }
+        // The deep sums live at the centre alone, in the centre's band.
+        if (deep) AddDeepSplat(deep, e.offset, colour, quarter);
+        if (!(e.sample & kSkipRowBelow)) AddBytes4(centre - rowBytes, quarter);
+        if (!(e.sample & kSkipRowAbove)) AddBytes4(centre + rowBytes, quarter);
     }
 }
 
@@ -168,7 +165,7 @@ struct PassContext {
     StepBlockFunction step;
     SampleSet* samples;
     uint8_t* pixels;
-    uint32_t* counts;  // the deep image's, or null
+    uint32_t* deep;  // the deep image's sums, or null
     int32_t parts;  // chunks of samples, and row bands
     int32_t threads;
     bool borderOnly;  // read once: whether reseeds snap decides where they run
@@ -255,7 +252,7 @@ static void SplatBand(void* context, int32_t band)
     const PassContext& pc = *static_cast<const PassContext*>(context);
     for (int32_t part = 0; part < pc.parts; ++part) {
         const ChunkWork& work = *chunkWork[part];
-        SplatEntries(pc.pixels, pc.counts, pc.k.rowBytes, pc.samples->colour, work.bins[band].data(), work.binFill[band]);
+        SplatEntries(pc.pixels, pc.deep, pc.k.rowBytes, pc.samples->colour, work.bins[band].data(), work.binFill[band]);
     }
 }
 
@@ -295,7 +292,7 @@ void FastRegionPass()
     pc.samples = &s;
     // Too small an image for any splat: step only.
     pc.pixels = image.width >= 3 && image.height >= 3 ? image.pixels : nullptr;
-    pc.counts = pc.pixels ? DeepCountsFor(image) : nullptr;
+    pc.deep = pc.pixels ? DeepSumsFor(image) : nullptr;
     const int32_t threads = std::min(RenderThreads(), kMaxParts);
     // Several parts per thread: a thread the system holds back leaves its
     // parts to the others instead of making them wait.
@@ -311,7 +308,7 @@ void FastRegionPass()
         StepOutput& out = chunkWork[0]->out;
         for (int32_t block = 0; block < s.count; block += kStepBlock) {
             pc.step(pc.k, s.z, s.c, block, std::min(s.count, block + kStepBlock), out);
-            if (pc.pixels) SplatBlock(pc.pixels, pc.counts, pc.k.rowBytes, s.colour, out);
+            if (pc.pixels) SplatBlock(pc.pixels, pc.deep, pc.k.rowBytes, s.colour, out);
             passReseeds.insert(passReseeds.end(), out.reseeds, out.reseeds + out.reseedCount);
         }
     } else {

@@ -230,15 +230,8 @@ void SplatOutput(PlanePoint z, Colour3 colour)
     AddSaturated(PixelAt(out, at.col - 1, at.row), quarter);
     AddSaturated(PixelAt(out, at.col, at.row - 1), quarter);
     AddSaturated(PixelAt(out, at.col, at.row + 1), quarter);
-    // The deep counts: the same five pixels, at the same offsets.
-    if (uint32_t* counts = DeepCountsFor(out)) {
-        const size_t rowCounts = static_cast<size_t>(out.width) * 3u;
-        uint32_t* centre = counts + static_cast<size_t>(PixelAt(out, at.col, at.row) - out.pixels);
-        const uint32_t deepQuarter = DeepColour(quarter);
-        AddDeep(centre, DeepColour(colour));
-        AddDeep(centre + 3, deepQuarter);
-        AddDeep(centre - 3, deepQuarter);
-        AddDeep(centre - rowCounts, deepQuarter);
-        AddDeep(centre + rowCounts, deepQuarter);
+    if (uint32_t* sums = DeepSumsFor(out)) {
+        const uint32_t pixelByte = static_cast<uint32_t>(PixelAt(out, at.col, at.row) - out.pixels);
+        AddDeepSplat(sums, pixelByte, DeepColour(colour), DeepColour(quarter));
     }
 }

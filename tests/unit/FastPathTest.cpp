@@ -137,7 +137,11 @@ protected:
         Result r;
         const RgbImage& out = app.outputImage;
         r.pixels.assign(out.pixels, out.pixels + static_cast<size_t>(out.width) * out.height * 3);
-        if (deep) r.counts.assign(HeldDeepImage().counts, HeldDeepImage().counts + r.pixels.size());
+        if (deep) {
+            const uint32_t* counts = ResolveDeepCounts();
+            r.counts.assign(counts, counts + r.pixels.size());
+            delete[] counts;
+        }
         ReleaseDeepImage();
         r.z.assign(app.samples.z, app.samples.z + app.samples.count);
         r.c.assign(app.samples.c, app.samples.c + app.samples.count);
