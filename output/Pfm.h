@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
-// Counts as the deep image holds them (blue first, rows bottom-up). Written
-// through the platform's file writer; false with the reason when nothing was.
-bool WriteCountsPfm(const uint32_t* counts, int32_t width, int32_t height, const char* file, std::string& error);
+// Counts as the deep image holds them (blue first, rows bottom-up). They are
+// turned into the file's floats in place (an 8192 x 8192 picture's counts
+// take 768 MiB; no second copy). Written through the platform's file writer;
+// false with the reason when nothing was.
+bool WriteCountsPfm(uint32_t* counts, int32_t width, int32_t height, const char* file, std::string& error);
