@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "output/Png.h"
-#include "platform/Text.h"
 #include "settings/RealText.h"
 
 const char* const deepUsageText =
@@ -50,9 +49,8 @@ bool ParseDeepOption(const std::string& name, const char* value, DeepOptions& de
     double number = 0.0;
     if (name == "--deep-png" || name == "--deep-pfm") {
         if (!*value) return Refuse(reason, "empty file name after " + name);
+        // The option names the format: any name will do, "-" for standard output.
         const bool png = name == "--deep-png";
-        if (png && !IsPngName(value)) return Refuse(reason, "--deep-png needs a .png name: " + given);
-        if (!png && !EndsWithNoCase(value, ".pfm")) return Refuse(reason, "--deep-pfm needs a .pfm name: " + given);
         if (png && !PngAvailable()) return Refuse(reason, "this build cannot write PNG files: " + given);
         (png ? deep.png : deep.pfm) = value;
     } else if (name == "--deep-frames") {
