@@ -92,8 +92,9 @@ constexpr int32_t kPrefetchAhead = 8;
 // The deep sums mostly come from memory, not the caches: asked for further ahead.
 constexpr int32_t kDeepAhead = 8;
 
-// The splats of one stepped block, on a single thread; deep, when not null,
-// the deep image's sums.
+// The splats of one stepped block, on a single thread; with kDeep also into
+// the deep image's sums (a template, so the 8-bit splats test nothing more).
+template <bool kDeep>
 static void SplatBlock(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
                        const StepOutput& out)
 {
@@ -105,18 +106,19 @@ static void SplatBlock(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const
             Prefetch(ahead - 3);
             Prefetch(ahead + rowBytes);
         }
-        if (deep && j + kDeepAhead < n) PrefetchDeep(deep, out.offsets[j + kDeepAhead]);
+        if (kDeep && j + kDeepAhead < n) PrefetchDeep(deep, out.offsets[j + kDeepAhead]);
         uint8_t* centre = pixels + out.offsets[j];
         const uint32_t colour = PackColour(colours[out.samples[j]]);
         const uint32_t quarter = QuarterOf(colour);
         SplatCentreRow(centre, colour, quarter);
         AddBytes4(centre - rowBytes, quarter);
         AddBytes4(centre + rowBytes, quarter);
-        if (deep) AddDeepSplat(deep, out.offsets[j], colour, quarter);
+        if (kDeep) AddDeepSplat(deep, out.offsets[j], colour, quarter);
     }
 }
 
 // The binned splats of one row band.
+template <bool kDeep>
 static void SplatEntries(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
                          const SplatEntry* entries, size_t n)
 {
@@ -127,7 +129,7 @@ static void SplatEntries(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, con
             Prefetch(ahead - 3);
             Prefetch(ahead + rowBytes);
         }
-        if (deep && j + kDeepAhead < n) PrefetchDeep(deep, entries[j + kDeepAhead].offset);
+        if (kDeep && j + kDeepAhead < n) PrefetchDeep(deep, entries[j + kDeepAhead].offset);
         const SplatEntry e = entries[j];
         uint8_t* centre = pixels + e.offset;
         const uint32_t colour = PackColour(colours[e.sample & kSampleBits]);
@@ -138,7 +140,7 @@ static void SplatEntries(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, con
         }
         SplatCentreRow(centre, colour, quarter);
         // The deep sums live at the centre alone, in the centre's band.
-        if (deep) AddDeepSplat(deep, e.offset, colour, quarter);
+        if (kDeep) AddDeepSplat(deep, e.offset, colour, quarter);
         if (!(e.sample & kSkipRowBelow)) AddBytes4(centre - rowBytes, quarter);
         if (!(e.sample & kSkipRowAbove)) AddBytes4(centre + rowBytes, quarter);
     }
@@ -252,7 +254,8 @@ static void SplatBand(void* context, int32_t band)
     const PassContext& pc = *static_cast<const PassContext*>(context);
     for (int32_t part = 0; part < pc.parts; ++part) {
         const ChunkWork& work = *chunkWork[part];
-        SplatEntries(pc.pixels, pc.deep, pc.k.rowBytes, pc.samples->colour, work.bins[band].data(), work.binFill[band]);
+        (pc.deep ? SplatEntries<true> : SplatEntries<false>)(pc.pixels, pc.deep, pc.k.rowBytes, pc.samples->colour,
+                                                             work.bins[band].data(), work.binFill[band]);
     }
 }
 
@@ -308,7 +311,7 @@ void FastRegionPass()
         StepOutput& out = chunkWork[0]->out;
         for (int32_t block = 0; block < s.count; block += kStepBlock) {
             pc.step(pc.k, s.z, s.c, block, std::min(s.count, block + kStepBlock), out);
-            if (pc.pixels) SplatBlock(pc.pixels, pc.deep, pc.k.rowBytes, s.colour, out);
+            if (pc.pixels) (pc.deep ? SplatBlock<true> : SplatBlock<false>)(pc.pixels, pc.deep, pc.k.rowBytes, s.colour, out);
             passReseeds.insert(passReseeds.end(), out.reseeds, out.reseeds + out.reseedCount);
         }
     } else {
