@@ -6,15 +6,17 @@
 // A splat touches five pixels over three rows; its counts would cost five
 // scattered adds into a block four times the 8-bit image. Instead every
 // pixel keeps two sums of the splats centred on it: of their colours and of
-// their quarter colours, six counts side by side in a record of eight (32
-// bytes, so a record never straddles two cache lines). A splat then adds
-// into one place, and a pixel's count is
-// its colour sum plus the quarter sums of its four neighbours
+// their quarter colours. A splat then adds into one place, and a pixel's
+// count is its colour sum plus the quarter sums of its four neighbours
 // (ResolveDeepCounts), the same as the five-pixel adds give.
 //
-// Sums that would pass UINT32_MAX stay there, and so does a count. Adds are
-// never negative, so every order of the adds gives min(UINT32_MAX, total):
-// the counts do not depend on the path or the thread count.
+// Each sum is 32 bits in two halves: the low 16 bits of every pixel in one
+// record of 16 bytes (the part every splat touches, a sixteenth of a cache
+// line), the high 16 bits in a second block touched only when a low half
+// carries. A sum that would pass UINT32_MAX stays there, and so does a
+// count. Adds are never negative, so every order of the adds gives
+// min(UINT32_MAX, total): the counts do not depend on the path or the thread
+// count.
 #include <cstddef>
 #include <cstdint>
 
@@ -27,12 +29,13 @@
 struct DeepImage {
     int32_t width;
     int32_t height;
-    uint32_t* sums;  // width x height records of kDeepRecord; null while none is held
-    void* block;     // the allocation sums lies in, aligned to 64 bytes
+    uint16_t* lows;   // width x height records of kDeepRecord; null while none is held
+    uint16_t* highs;  // the same layout: the high halves
+    void* block;      // the allocation both lie in
 };
 
-// Counts in a pixel's record: colour sums blue, green, red, one unused,
-// quarter sums blue, green, red, one unused (each half one vector).
+// Halves in a pixel's record: colour sums blue, green, red, one unused,
+// quarter sums blue, green, red, one unused (one vector).
 constexpr size_t kDeepRecord = 8;
 constexpr size_t kDeepQuarter = 4;
 
@@ -40,9 +43,9 @@ constexpr size_t kDeepQuarter = 4;
 // runs); written by the splats under the blocks lock like the output image.
 const DeepImage& HeldDeepImage();
 
-// The sums the splats add into: those of the deep image when it is held and
-// has the output image's size, otherwise null (no deep adds).
-uint32_t* DeepSumsFor(const RgbImage& output);
+// The low halves the splats add into: those of the deep image when it is
+// held and has the output image's size, otherwise null (no deep adds).
+uint16_t* DeepSumsFor(const RgbImage& output);
 
 // Allocates zeroed sums for width x height pixels, replacing any held.
 // False, with the output size's "Memory Error." text shown and no deep image
@@ -66,61 +69,57 @@ inline uint32_t DeepColour(Colour3 c)
            static_cast<uint32_t>(c.red) << 16;
 }
 
-inline void AddCount(uint32_t* count, uint32_t add)
-{
-    const uint32_t sum = *count + add;  // unsigned: wraps, never undefined
-    *count = sum < add ? UINT32_MAX : sum;
-}
+// The lanes of a record whose low halves wrapped on adding add: the high
+// halves count the carry, or at the top the sum stays UINT32_MAX. Rare, so
+// out of line.
+void CarryDeep(uint16_t* record, const uint16_t* add, const uint16_t* before);
 
-// Three counts, blue first, get the packed colour.
-inline void AddDeep(uint32_t* counts, uint32_t colour)
-{
-    AddCount(counts + 0, colour & 0xFFu);
-    AddCount(counts + 1, colour >> 8 & 0xFFu);
-    AddCount(counts + 2, colour >> 16 & 0xFFu);
-}
-
-// The deep part of one splat. pixelByte is the byte offset of the splat's
+// The low halves of a record at pixelByte, the byte offset of the splat's
 // centre in the 8-bit image (3 a pixel).
-inline uint32_t* DeepRecord(uint32_t* sums, uint32_t pixelByte)
+inline uint16_t* DeepRecord(uint16_t* lows, uint32_t pixelByte)
 {
-    return sums + static_cast<size_t>(pixelByte / 3u) * kDeepRecord;
+    return lows + static_cast<size_t>(pixelByte / 3u) * kDeepRecord;
 }
 
 #if defined(__SSE2__)
-// Four saturating 32-bit adds: a lane whose sum came out below what was
-// added has wrapped and becomes all ones.
-inline void AddDeepVector(uint32_t* at, __m128i add)
+// The deep part of one splat: eight 16-bit adds at once; a lane whose
+// wrapping sum differs from its saturating sum has carried.
+inline void AddDeepSplat(uint16_t* lows, uint32_t pixelByte, uint32_t colour, uint32_t quarter)
 {
-    const __m128i bias = _mm_set1_epi32(INT32_MIN);
+    uint16_t* at = DeepRecord(lows, pixelByte);
+    const __m128i bytes = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(colour)),
+                                             _mm_cvtsi32_si128(static_cast<int32_t>(quarter)));
+    const __m128i add = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
     const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i sum = _mm_add_epi32(v, add);
-    const __m128i wrapped = _mm_cmpgt_epi32(_mm_xor_si128(add, bias), _mm_xor_si128(sum, bias));
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(sum, wrapped));
-}
-
-// The packed colour's three bytes as three 32-bit lanes and a zero.
-inline __m128i DeepLanes(uint32_t colour)
-{
-    const __m128i zero = _mm_setzero_si128();
-    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(colour)), zero), zero);
-}
-
-inline void AddDeepSplat(uint32_t* sums, uint32_t pixelByte, uint32_t colour, uint32_t quarter)
-{
-    uint32_t* at = DeepRecord(sums, pixelByte);
-    AddDeepVector(at, DeepLanes(colour));
-    AddDeepVector(at + kDeepQuarter, DeepLanes(quarter));
+    const __m128i sum = _mm_add_epi16(v, add);
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), sum);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(sum, _mm_adds_epu16(v, add))) != 0xFFFF) {
+        alignas(16) uint16_t lanes[2 * kDeepRecord];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), add);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes + kDeepRecord), v);
+        CarryDeep(at, lanes, lanes + kDeepRecord);
+    }
 }
 #else
-inline void AddDeepSplat(uint32_t* sums, uint32_t pixelByte, uint32_t colour, uint32_t quarter)
+inline void AddDeepSplat(uint16_t* lows, uint32_t pixelByte, uint32_t colour, uint32_t quarter)
 {
-    uint32_t* at = DeepRecord(sums, pixelByte);
-    AddDeep(at, colour);
-    AddDeep(at + kDeepQuarter, quarter);
+    uint16_t* at = DeepRecord(lows, pixelByte);
+    uint16_t add[kDeepRecord] = {};
+    uint16_t before[kDeepRecord];
+    bool carried = false;
+    for (int c = 0; c < 3; ++c) {
+        add[c] = static_cast<uint16_t>(colour >> (8 * c) & 0xFFu);
+        add[kDeepQuarter + c] = static_cast<uint16_t>(quarter >> (8 * c) & 0xFFu);
+    }
+    for (size_t k = 0; k < kDeepRecord; ++k) {
+        before[k] = at[k];
+        at[k] = static_cast<uint16_t>(at[k] + add[k]);
+        carried = carried || at[k] < add[k];
+    }
+    if (carried) CarryDeep(at, add, before);
 }
 #endif
 
-// Asks for a splat's sums ahead of its adds: the sums are eight times the
-// bytes of the pixels and mostly miss the caches.
-inline void PrefetchDeep(uint32_t* sums, uint32_t pixelByte) { __builtin_prefetch(DeepRecord(sums, pixelByte), 1); }
+// Asks for a splat's record ahead of its adds: the sums are far larger than
+// the caches.
+inline void PrefetchDeep(uint16_t* lows, uint32_t pixelByte) { __builtin_prefetch(DeepRecord(lows, pixelByte), 1); }

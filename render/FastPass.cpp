@@ -95,7 +95,7 @@ constexpr int32_t kDeepAhead = 8;
 // The splats of one stepped block, on a single thread; with kDeep also into
 // the deep image's sums (a template, so the 8-bit splats test nothing more).
 template <bool kDeep>
-static void SplatBlock(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
+static void SplatBlock(uint8_t* pixels, uint16_t* deep, uint32_t rowBytes, const Colour3* colours,
                        const StepOutput& out)
 {
     const int32_t n = out.count;
@@ -119,7 +119,7 @@ static void SplatBlock(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const
 
 // The binned splats of one row band.
 template <bool kDeep>
-static void SplatEntries(uint8_t* pixels, uint32_t* deep, uint32_t rowBytes, const Colour3* colours,
+static void SplatEntries(uint8_t* pixels, uint16_t* deep, uint32_t rowBytes, const Colour3* colours,
                          const SplatEntry* entries, size_t n)
 {
     for (size_t j = 0; j < n; ++j) {
@@ -167,7 +167,7 @@ struct PassContext {
     StepBlockFunction step;
     SampleSet* samples;
     uint8_t* pixels;
-    uint32_t* deep;  // the deep image's sums, or null
+    uint16_t* deep;  // the deep image's sums, or null
     int32_t parts;  // chunks of samples, and row bands
     int32_t threads;
     bool borderOnly;  // read once: whether reseeds snap decides where they run

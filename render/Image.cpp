@@ -230,7 +230,7 @@ void SplatOutput(PlanePoint z, Colour3 colour)
     AddSaturated(PixelAt(out, at.col - 1, at.row), quarter);
     AddSaturated(PixelAt(out, at.col, at.row - 1), quarter);
     AddSaturated(PixelAt(out, at.col, at.row + 1), quarter);
-    if (uint32_t* sums = DeepSumsFor(out)) {
+    if (uint16_t* sums = DeepSumsFor(out)) {
         const uint32_t pixelByte = static_cast<uint32_t>(PixelAt(out, at.col, at.row) - out.pixels);
         AddDeepSplat(sums, pixelByte, DeepColour(colour), DeepColour(quarter));
     }

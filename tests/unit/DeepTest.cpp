@@ -16,29 +16,42 @@
 #include "output/Tone.h"
 #include "render/Deep.h"
 
-TEST(DeepCounts, AddsSaturateAtTheTopOnly)
+// Splats at the centre of a 3 x 3 deep image: the centre counts n colours,
+// its four neighbours n quarter colours, exactly across the carries of the
+// low halves and up to UINT32_MAX = 255 x 16843009, where they stay.
+TEST(DeepCounts, SumsAreExactUpToTheTopAndStayThere)
 {
     const struct {
-        uint32_t count, add, sum;
+        uint32_t splats;
+        Colour3 colour;  // blue, green, red
     } cases[] = {
-        {0, 255, 255},
-        {255, 255, 510},
-        {UINT32_MAX - 255, 255, UINT32_MAX},
-        {UINT32_MAX - 10, 200, UINT32_MAX},
-        {UINT32_MAX, 0, UINT32_MAX},
-        {UINT32_MAX, 1, UINT32_MAX},
+        {1, {10, 20, 30}}, {257, {255, 0, 7}}, {300, {255, 255, 255}}, {70000, {3, 200, 255}},
+        {16843009, {255, 1, 128}}, {16843010, {255, 255, 4}},
     };
     for (const auto& c : cases) {
-        uint32_t count = c.count;
-        AddCount(&count, c.add);
-        EXPECT_EQ(count, c.sum) << c.count << " + " << c.add;
+        ASSERT_TRUE(AllocDeepImage(3, 3));
+        uint16_t* lows = HeldDeepImage().lows;
+        const uint32_t centreByte = (1 * 3 + 1) * 3;
+        const Colour3 q = {static_cast<uint8_t>(c.colour.blue / 4), static_cast<uint8_t>(c.colour.green / 4),
+                           static_cast<uint8_t>(c.colour.red / 4)};
+        for (uint32_t n = 0; n < c.splats; ++n) AddDeepSplat(lows, centreByte, DeepColour(c.colour), DeepColour(q));
+        uint32_t* counts = ResolveDeepCounts();
+        ASSERT_NE(counts, nullptr);
+        const auto expected = [&](uint8_t channel) {
+            return static_cast<uint32_t>(std::min<uint64_t>(UINT32_MAX, uint64_t{c.splats} * channel));
+        };
+        const uint8_t centre[3] = {c.colour.blue, c.colour.green, c.colour.red};
+        const uint8_t quarter[3] = {q.blue, q.green, q.red};
+        for (int pixel = 0; pixel < 9; ++pixel) {
+            const bool isCentre = pixel == 4, isNeighbour = pixel == 1 || pixel == 3 || pixel == 5 || pixel == 7;
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t want = isCentre ? expected(centre[k]) : isNeighbour ? expected(quarter[k]) : 0;
+                EXPECT_EQ(counts[pixel * 3 + k], want) << c.splats << " splats, pixel " << pixel << ", channel " << k;
+            }
+        }
+        delete[] counts;
+        ReleaseDeepImage();
     }
-    // A packed colour goes blue, green, red into the three counts.
-    uint32_t pixel[3] = {1, 2, UINT32_MAX - 1};
-    AddDeep(pixel, DeepColour({10, 20, 30}));
-    EXPECT_EQ(pixel[0], 11u);
-    EXPECT_EQ(pixel[1], 22u);
-    EXPECT_EQ(pixel[2], UINT32_MAX);
 }
 
 TEST(Tone, OurLogarithmAndExponentialAreTheLibrarys)
