@@ -1,5 +1,7 @@
 #include "render/Deep.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -8,6 +10,11 @@
 #include "platform/Platform.h"
 
 static DeepImage deep = {0, 0, nullptr, nullptr, nullptr};
+// Whether splats may have added since the block was allocated or zeroed: a
+// fresh block is all zeros already, from pages the system has not yet given,
+// and zeroing it would take them all (1 GiB of high halves of an 8192 x 8192
+// picture that only its brightest pixels touch).
+static std::atomic<bool> deepTouched{false};
 
 const DeepImage& HeldDeepImage() { return deep; }
 
@@ -16,6 +23,7 @@ uint16_t* DeepSumsFor(const RgbImage& output)
     // After a refused reallocation of the output image the sizes differ:
     // no deep adds then rather than adds outside the block.
     if (!deep.lows || !output.pixels || deep.width != output.width || deep.height != output.height) return nullptr;
+    deepTouched.store(true, std::memory_order_relaxed);
     return deep.lows;
 }
 
@@ -33,7 +41,7 @@ static size_t RecordHalves() { return static_cast<size_t>(deep.width) * static_c
 
 static void FreeDeep()
 {
-    delete[] static_cast<uint8_t*>(deep.block);
+    std::free(deep.block);
     deep = {0, 0, nullptr, nullptr, nullptr};
 }
 
@@ -46,7 +54,7 @@ bool AllocDeepImage(int32_t width, int32_t height)
         FreeDeep();
         if (ok) {
             // 64 bytes more, to start the records on a cache line.
-            uint8_t* block = new (std::nothrow) uint8_t[static_cast<size_t>(bytes) + 64];
+            uint8_t* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes) + 64, 1));
             ok = block != nullptr;
             deep.block = block;
             if (ok) {
@@ -54,7 +62,7 @@ bool AllocDeepImage(int32_t width, int32_t height)
                 deep.height = height;
                 deep.lows = reinterpret_cast<uint16_t*>(block + (64 - reinterpret_cast<uintptr_t>(block) % 64) % 64);
                 deep.highs = deep.lows + RecordHalves();
-                ZeroDeepImage();
+                deepTouched.store(false, std::memory_order_relaxed);
             }
         }
     }
@@ -64,7 +72,9 @@ bool AllocDeepImage(int32_t width, int32_t height)
 
 void ZeroDeepImage()
 {
-    if (deep.lows) std::memset(deep.lows, 0, 2 * RecordHalves() * sizeof(uint16_t));
+    if (!deep.lows || !deepTouched.load(std::memory_order_relaxed)) return;
+    std::memset(deep.lows, 0, 2 * RecordHalves() * sizeof(uint16_t));
+    deepTouched.store(false, std::memory_order_relaxed);
 }
 
 void ReleaseDeepImage() { FreeDeep(); }
