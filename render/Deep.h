@@ -94,9 +94,9 @@ inline void AddDeepSplat(uint16_t* lows, uint32_t pixelByte, uint32_t colour, ui
     const __m128i sum = _mm_add_epi16(v, add);
     _mm_store_si128(reinterpret_cast<__m128i*>(at), sum);
     if (_mm_movemask_epi8(_mm_cmpeq_epi16(sum, _mm_adds_epu16(v, add))) != 0xFFFF) {
-        alignas(16) uint16_t lanes[2 * kDeepRecord];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), add);
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes + kDeepRecord), v);
+        uint16_t lanes[2 * kDeepRecord];  // unaligned stores: 32-bit Windows stacks keep 4 bytes
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), add);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + kDeepRecord), v);
         CarryDeep(at, lanes, lanes + kDeepRecord);
     }
 }
