@@ -89,7 +89,8 @@ static inline void SplatCentreRow(uint8_t* centre, uint32_t colour, uint32_t qua
 static inline uint32_t QuarterOf(uint32_t colour) { return (colour >> 2) & 0x3F3F3Fu; }
 
 constexpr int32_t kPrefetchAhead = 8;
-// The deep sums mostly come from memory, not the caches: asked for further ahead.
+// The deep sums mostly come from memory, not the caches; asking for them
+// further ahead than the pixels measured slower (24 against 8).
 constexpr int32_t kDeepAhead = 8;
 
 // The splats of one stepped block, on a single thread; with kDeep also into
@@ -311,7 +312,8 @@ void FastRegionPass()
         StepOutput& out = chunkWork[0]->out;
         for (int32_t block = 0; block < s.count; block += kStepBlock) {
             pc.step(pc.k, s.z, s.c, block, std::min(s.count, block + kStepBlock), out);
-            if (pc.pixels) (pc.deep ? SplatBlock<true> : SplatBlock<false>)(pc.pixels, pc.deep, pc.k.rowBytes, s.colour, out);
+            if (pc.pixels)
+                (pc.deep ? SplatBlock<true> : SplatBlock<false>)(pc.pixels, pc.deep, pc.k.rowBytes, s.colour, out);
             passReseeds.insert(passReseeds.end(), out.reseeds, out.reseeds + out.reseedCount);
         }
     } else {
