@@ -13,5 +13,5 @@ trap 'rm -rf "$work"' EXIT
 "$render" --settings "$work/none.ini" --set Width=1024 --set Height=1024 --set SamplePoints=100000 \
     --set Iterations=300 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.5,0,2.5 --quiet \
     -o "$work/8bit.png" --deep-png "$work/deep.png" --curve log --percentile 99.9
-convert "$work/8bit.png" "$work/deep.png" -filter Box -resize 400x400 -depth 8 +append "$here/docs/images/deep.png"
+convert "$work/8bit.png" "$work/deep.png" -filter Box -resize 400x400 -depth 8 +append -strip "$here/docs/images/deep.png"
 echo "deep-images: wrote docs/images/deep.png"
