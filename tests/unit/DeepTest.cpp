@@ -343,6 +343,13 @@ TEST(DeepRender, DeepFrameKIsTheCountsOfRunsK)
     EXPECT_EQ(ReadPng16("deep-f-02.png").levels, ReadPng16("deep-f.png").levels);
     for (const char* f : {"deep-f.bmp", "deep-f.png", "deep-alone.pfm", "deep-f-01.png", "deep-f-02.png"})
         std::remove(f);
+    // A deep frame that cannot be written ends the render as an 8-bit one does.
+    std::string err;
+    EXPECT_EQ(Render(scene + " --runs 2 -o deep-f.bmp --deep-frames no-such-directory/d-%d.pfm", &err), 4);
+    EXPECT_NE(err.find("cannot write the deep frame no-such-directory/d-1.pfm: No such file or directory"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(ReadAll("deep-f.bmp").empty());
 }
 
 // Bad values exit 2 before anything renders, naming the option; sizes whose
