@@ -73,6 +73,10 @@ const OptionName kOptions[] = {
     {"--save-settings", true, false}, {"--threads", true, false},  {"--path", true, false},
     {"--quiet", false, false},       {"--version", false, false},  {"--help", false, false},
     {"-h", false, false},
+    // The deep picture's outputs and tone (cli/DeepOptions.h).
+    {"--deep-png", true, false},     {"--deep-pfm", true, false},  {"--deep-frames", true, false},
+    {"--curve", true, false},        {"--gamma", true, false},     {"--exposure", true, false},
+    {"--percentile", true, false},
 };
 
 const OptionName* FindOption(const std::string& name)
@@ -417,6 +421,8 @@ bool ParseCommandLine(int argc, char** argv, Options& options, std::string& reas
             if (std::strcmp(value, "best") != 0 && !RenderPathFromName(value, path))
                 return Fail(reason, std::string("--path needs reference, sse2, avx2 or best: ") + value);
             options.path = value;
+        } else if (IsDeepOption(name)) {
+            if (!ParseDeepOption(name, value, options.deep, reason)) return false;
         } else if (name == "--quiet") {
             options.quiet = true;
         } else if (name == "--version") {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/DeepOptions.h"
 #include "output/Bitmap.h"
 
 enum ExitCode { exitDone = 0, exitUsage = 2, exitMemory = 3, exitOutput = 4 };
@@ -54,6 +55,7 @@ struct Options {
     bool quiet = false;
     bool version = false;
     bool help = false;
+    DeepOptions deep;
 };
 
 // Reads argv into options. False with a one-line reason for a bad line.

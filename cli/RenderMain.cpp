@@ -17,6 +17,7 @@
 
 #include "app/AppState.h"
 #include "cli/CommandLine.h"
+#include "cli/DeepOutput.h"
 #include "cli/Progress.h"
 #include "cli/Recipe.h"
 #include "cli/SettingsInput.h"
@@ -163,6 +164,11 @@ static void OnRunEnd()
             last = true;
         }
     }
+    std::string deepError;
+    if (frameFailure.empty() && !WriteDeepFrame(done, deepError)) {
+        frameFailure = deepError;
+        last = true;
+    }
     SignalTestPoint("run" + std::to_string(done));
     if (last) {
         app.continuous = false;
@@ -292,6 +298,7 @@ int main(int argc, char** argv)
     if (!ParseCommandLine(argc, argv, options, reason)) return Usage(reason);
     if (options.help) {
         std::fputs(usageText, stdout);
+        std::fputs(deepUsageText, stdout);
         return exitDone;
     }
     if (options.version) {
@@ -300,6 +307,7 @@ int main(int argc, char** argv)
     }
     if (options.recipe && !ReadRecipe(options.recipe, options, reason))
         return Usage(std::string("cannot read the recipe of ") + options.recipe + ": " + reason);
+    if (!CheckDeepOptions(options.deep, options.haveRegion, reason)) return Usage(reason);
     if (!ApplySettings(options, reason)) return Usage(reason);
     recipe = TakeRecipe(options);
 
@@ -334,13 +342,19 @@ int main(int argc, char** argv)
                      reason.c_str());
         return exitOutput;
     }
+    for (const char* deepFile : {options.deep.png, options.deep.pfm}) {
+        if (deepFile && !CheckOutputName(deepFile, reason)) {
+            std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", deepFile, reason.c_str());
+            return exitOutput;
+        }
+    }
 
     RenderPath path = BestRenderPath();
     RenderPathFromName(options.path, path);
     SetRenderPath(path);
     SetRenderThreads(static_cast<int32_t>(options.threads));
 
-    if (!AllocBlocks()) return exitMemory;
+    if (!AllocBlocks() || !PrepareDeepImage(options.deep)) return exitMemory;
     ClearImages();
     PlaceStartPoint(options);
     PlaceRegion(options);
@@ -360,6 +374,10 @@ int main(int argc, char** argv)
     if (!WriteImageFile(ResultImage(), options.output, error, RecipeTexts(recipe, options.recipeFrame))) {
         std::fprintf(stderr, "halovane-render: cannot write %s: %s\n", options.output,
                      error.c_str());
+        return exitOutput;
+    }
+    if (!WriteDeepOutputs(error)) {
+        std::fprintf(stderr, "halovane-render: %s\n", error.c_str());
         return exitOutput;
     }
     ReleaseBlocks();

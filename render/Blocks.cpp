@@ -1,6 +1,7 @@
 #include "render/Blocks.h"
 
 #include "app/AppState.h"
+#include "render/Deep.h"
 #include "render/Image.h"
 #include "render/Outline.h"
 #include "render/Samples.h"
@@ -16,11 +17,13 @@ void ClearImages()
     ZeroImage(app.viewImage);
     // The output image is absent after a failed reallocation.
     ZeroImage(app.outputImage);
+    ZeroDeepImage();
     TraceOutline();
 }
 
 void ReleaseBlocks()
 {
     ReleaseImages();
+    ReleaseDeepImage();
     ReleaseSamples();
 }

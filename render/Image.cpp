@@ -6,6 +6,7 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "render/Deep.h"
 
 int32_t FloatToInt(double value)
 {
@@ -229,4 +230,8 @@ void SplatOutput(PlanePoint z, Colour3 colour)
     AddSaturated(PixelAt(out, at.col - 1, at.row), quarter);
     AddSaturated(PixelAt(out, at.col, at.row - 1), quarter);
     AddSaturated(PixelAt(out, at.col, at.row + 1), quarter);
+    if (uint16_t* sums = DeepSumsFor(out)) {
+        const uint32_t pixelByte = static_cast<uint32_t>(PixelAt(out, at.col, at.row) - out.pixels);
+        AddDeepSplat(sums, pixelByte, DeepColour(colour), DeepColour(quarter));
+    }
 }

@@ -1,6 +1,8 @@
 // The fast passes and seedings against the plain ones: every scene run
 // through the reference path and through every vector path and thread count
-// must give the same image, sample arrays and generator state, byte for byte.
+// must give the same image, sample arrays and generator state, byte for byte,
+// and the same deep counts.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "Fixture.h"
+#include "render/Deep.h"
 #include "render/Distance.h"
 #include "render/Outline.h"
 #include "render/RenderPath.h"
@@ -99,6 +102,7 @@ const Scene scenes[] = {
 
 struct Result {
     std::vector<uint8_t> pixels;
+    std::vector<uint32_t> counts;  // the deep image's, when asked for
     std::vector<PlanePoint> z, c;
     uint32_t randomState;
 };
@@ -135,13 +139,15 @@ protected:
         app.regionReciprocal = static_cast<float>(1.0 / scene.regionWidth);
     }
 
-    static Result Render(const Scene& scene, RenderPath path, int32_t threads)
+    static Result Render(const Scene& scene, RenderPath path, int32_t threads, bool deep = true)
     {
         SetRenderPath(path);
         SetRenderThreads(threads);
         Apply(scene);
         app.running = false;
         EXPECT_TRUE(AllocOutputImage());
+        if (deep) EXPECT_TRUE(AllocDeepImage(scene.width, scene.height));
+        else ReleaseDeepImage();
         // Seeding goes on while a run is in progress.
         app.running = true;
         EXPECT_TRUE(AllocSamples());
@@ -174,6 +180,12 @@ protected:
         Result r;
         const RgbImage& out = app.outputImage;
         r.pixels.assign(out.pixels, out.pixels + static_cast<size_t>(out.width) * out.height * 3);
+        if (deep) {
+            const uint32_t* counts = ResolveDeepCounts();
+            r.counts.assign(counts, counts + r.pixels.size());
+            delete[] counts;
+        }
+        ReleaseDeepImage();
         r.z.assign(app.samples.z, app.samples.z + app.samples.count);
         r.c.assign(app.samples.c, app.samples.c + app.samples.count);
         r.randomState = RandomState();
@@ -196,10 +208,20 @@ TEST_F(FastPathTest, EveryPathAndThreadCountGivesTheReferenceBytes)
     for (int32_t p = renderPathSse2; p < renderPathCount; ++p)
         if (RenderPathAvailable(static_cast<RenderPath>(p))) tested += std::string(" ") + RenderPathName(static_cast<RenderPath>(p));
     std::printf("vector paths compared with the reference:%s\n", tested.c_str());
+    uint32_t deepest = 0;
     for (const Scene& scene : scenes) {
         const Result reference = Render(scene, renderPathReference, 1);
         size_t lit = 0;
         for (uint8_t b : reference.pixels) lit += b != 0;
+        // The deep image changes nothing of the 8-bit one; and since every
+        // add is of a non-negative colour, each saturated byte is its
+        // channel's count capped at 255.
+        EXPECT_TRUE(Render(scene, renderPathReference, 1, false).pixels == reference.pixels) << scene.name;
+        size_t capped = 0;
+        for (size_t k = 0; k < reference.pixels.size(); ++k)
+            capped += reference.pixels[k] == std::min<uint32_t>(reference.counts[k], 255u);
+        EXPECT_EQ(capped, reference.pixels.size()) << scene.name << ": counts against bytes";
+        for (uint32_t count : reference.counts) deepest = std::max(deepest, count);
         for (int32_t p = renderPathSse2; p < renderPathCount; ++p) {
             const RenderPath path = static_cast<RenderPath>(p);
             if (!RenderPathAvailable(path)) continue;
@@ -208,6 +230,7 @@ TEST_F(FastPathTest, EveryPathAndThreadCountGivesTheReferenceBytes)
                 const std::string what = std::string(scene.name) + ", " + RenderPathName(path) + ", " +
                                          std::to_string(threads) + " threads";
                 EXPECT_TRUE(fast.pixels == reference.pixels) << what << ": image";
+                EXPECT_TRUE(fast.counts == reference.counts) << what << ": deep counts";
                 EXPECT_TRUE(SameBytes(fast.z, reference.z)) << what << ": positions";
                 EXPECT_TRUE(SameBytes(fast.c, reference.c)) << what << ": constants";
                 EXPECT_EQ(fast.randomState, reference.randomState) << what << ": generator";
@@ -217,6 +240,8 @@ TEST_F(FastPathTest, EveryPathAndThreadCountGivesTheReferenceBytes)
             EXPECT_GT(lit, 100u) << scene.name << " drew orbits";
         }
     }
+    // Some pixel went far past what a byte holds.
+    EXPECT_GT(deepest, 4u * 255u);
 }
 
 TEST_F(FastPathTest, TheFastEstimateAndSnapMatchThePlainOnes)
