@@ -1,5 +1,6 @@
 #include "cli/DeepOutput.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "app/AppState.h"
@@ -12,6 +13,7 @@
 
 // Set once before the runs; read at run ends on the worker thread.
 static const DeepOptions* active = nullptr;
+static const Recipe* activeRecipe = nullptr;
 static FramePattern deepFrames;
 static bool deepFramesPfm = false;
 
@@ -43,15 +45,30 @@ bool CheckDeepOptions(const DeepOptions& deep, bool haveRegion, std::string& rea
     return !deep.frames || ReadDeepFramePattern(deep.frames, reason);
 }
 
-bool PrepareDeepImage(const DeepOptions& deep)
+bool PrepareDeepImage(const DeepOptions& deep, const Recipe& recipe)
 {
     if (!DeepWanted(deep)) return true;
     active = &deep;
+    activeRecipe = &recipe;
     const RgbImage& out = app.outputImage;
     return AllocDeepImage(out.width, out.height);
 }
 
-static bool WriteDeepFile(const char* file, bool pfm, std::string& error)
+std::string ToneText(const ToneSettings& tone)
+{
+    static const char* const names[] = {"linear", "sqrt", "log", "gamma"};
+    char text[160];
+    if (tone.autoExposure)
+        std::snprintf(text, sizeof text, "Curve=%s\nGamma=%.9g\nExposure=auto\nPercentile=%.9g", names[tone.curve],
+                      tone.gamma, tone.percentile);
+    else
+        std::snprintf(text, sizeof text, "Curve=%s\nGamma=%.9g\nExposure=%.17g", names[tone.curve], tone.gamma,
+                      tone.white);
+    return text;
+}
+
+// frame: the run whose end wrote it, 0 for the final picture.
+static bool WriteDeepFile(const char* file, bool pfm, uint32_t frame, std::string& error)
 {
     const DeepImage& image = HeldDeepImage();
     uint32_t* counts = ResolveDeepCounts();
@@ -65,17 +82,25 @@ static bool WriteDeepFile(const char* file, bool pfm, std::string& error)
     } else {
         std::vector<uint16_t> rgb;
         TonePicture(counts, image.width, image.height, active->tone, rgb);
-        ok = WritePng16(rgb.data(), image.width, image.height, file, error);
+        std::vector<PngText> texts;
+        if (activeRecipe) texts = RecipeTexts(*activeRecipe, frame);
+        texts.push_back({"Halovane tone", ToneText(active->tone)});
+        ok = WritePng16(rgb.data(), image.width, image.height, file, error, texts);
     }
     delete[] counts;
     return ok;
+}
+
+std::string DeepFrameName(uint32_t frame)
+{
+    return deepFrames.conversion.empty() ? std::string() : FrameName(deepFrames, frame);
 }
 
 bool WriteDeepFrame(uint32_t frame, std::string& error)
 {
     if (!active || !active->frames) return true;
     const std::string name = FrameName(deepFrames, frame);
-    if (WriteDeepFile(name.c_str(), deepFramesPfm, error)) return true;
+    if (WriteDeepFile(name.c_str(), deepFramesPfm, frame, error)) return true;
     error = "cannot write the deep frame " + name + ": " + error;
     return false;
 }
@@ -86,7 +111,7 @@ bool WriteDeepOutputs(std::string& error)
     const char* files[2] = {active->png, active->pfm};
     for (int k = 0; k < 2; ++k) {
         if (!files[k]) continue;
-        if (!WriteDeepFile(files[k], k == 1, error)) {
+        if (!WriteDeepFile(files[k], k == 1, 0, error)) {
             error = std::string("cannot write ") + files[k] + ": " + error;
             return false;
         }

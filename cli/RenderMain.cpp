@@ -348,13 +348,19 @@ int main(int argc, char** argv)
             return exitOutput;
         }
     }
+    const std::string firstDeepFrame = DeepFrameName(1);
+    if (!firstDeepFrame.empty() && !CheckOutputName(firstDeepFrame.c_str(), reason)) {
+        std::fprintf(stderr, "halovane-render: cannot write the deep frame %s: %s\n", firstDeepFrame.c_str(),
+                     reason.c_str());
+        return exitOutput;
+    }
 
     RenderPath path = BestRenderPath();
     RenderPathFromName(options.path, path);
     SetRenderPath(path);
     SetRenderThreads(static_cast<int32_t>(options.threads));
 
-    if (!AllocBlocks() || !PrepareDeepImage(options.deep)) return exitMemory;
+    if (!AllocBlocks() || !PrepareDeepImage(options.deep, recipe)) return exitMemory;
     ClearImages();
     PlaceStartPoint(options);
     PlaceRegion(options);

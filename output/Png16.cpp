@@ -69,7 +69,8 @@ static bool EncodePng16(const uint16_t* rgb, int32_t width, int32_t height, PngB
     return !buffer->failed;
 }
 
-bool WritePng16(const uint16_t* rgb, int32_t width, int32_t height, const char* file, std::string& error)
+bool WritePng16(const uint16_t* rgb, int32_t width, int32_t height, const char* file, std::string& error,
+                const std::vector<PngText>& texts)
 {
     if (width <= 0 || height <= 0) {
         error = "a PNG needs at least one pixel";
@@ -84,15 +85,20 @@ bool WritePng16(const uint16_t* rgb, int32_t width, int32_t height, const char* 
         error = "the 16-bit PNG could not be encoded (out of memory?)";
         return false;
     }
-    const FilePart part = {buffer.bytes, buffer.size};
-    const bool ok = WriteWholeFile(file, &part, 1, error);
+    // The text chunks go between the header and the pixels, as in 8-bit PNGs.
+    const size_t head = PngTextOffset(buffer.bytes, buffer.size);
+    const std::string chunks = head > 0 ? PngTextChunks(texts) : std::string();
+    const FilePart parts[3] = {{buffer.bytes, head},
+                               {chunks.data(), chunks.size()},
+                               {buffer.bytes + head, buffer.size - head}};
+    const bool ok = WriteWholeFile(file, parts, 3, error);
     std::free(buffer.bytes);
     return ok;
 }
 
 #else
 
-bool WritePng16(const uint16_t*, int32_t, int32_t, const char*, std::string& error)
+bool WritePng16(const uint16_t*, int32_t, int32_t, const char*, std::string& error, const std::vector<PngText>&)
 {
     error = "this build has no PNG library";
     return false;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "output/PngText.h"
 #include "output/Tone.h"
 #include "render/Deep.h"
 
@@ -325,6 +326,28 @@ TEST(DeepRender, TheTonedPictureIsTheFormulaOfTheCounts)
         EXPECT_GT(whites, 0u);
     }
     for (const char* f : {"deep-tone.bmp", "deep-tone.pfm", "deep-tone.png"}) std::remove(f);
+}
+
+// A 16-bit picture carries the scene's recipe, as an 8-bit PNG does, and
+// the tone it was mapped with.
+TEST(DeepRender, TheTonedPictureCarriesItsRecipeAndTone)
+{
+    ASSERT_EQ(Render(std::string(kScene) + " -o deep-texts.bmp --deep-png deep-texts.png --curve gamma --gamma 1.8 "
+                                           "--exposure 400"),
+              0);
+    std::vector<PngText> texts;
+    std::string reason;
+    ASSERT_TRUE(ReadPngTexts("deep-texts.png", texts, reason)) << reason;
+    std::vector<std::string> keywords;
+    std::string tone;
+    for (const PngText& t : texts) {
+        keywords.push_back(t.keyword);
+        if (t.keyword == "Halovane tone") tone = t.text;
+    }
+    EXPECT_NE(std::find(keywords.begin(), keywords.end(), "Halovane recipe"), keywords.end());
+    EXPECT_EQ(tone, "Curve=gamma\nGamma=1.8\nExposure=400");
+    EXPECT_EQ(ReadPng16("deep-texts.png").levels.size(), 64u * 48 * 3);
+    for (const char* f : {"deep-texts.bmp", "deep-texts.png"}) std::remove(f);
 }
 
 // Deep frame k holds the counts of the render with --runs k.
