@@ -24,8 +24,8 @@ declare -A scenes=(
   [S2]="--settings defaults.ini --set SamplePoints=100000 --set Iterations=1000 --set CheckBailout=1 --start -0.75,0.1 --snap --region -0.75,0.1,0.5"
   [S3]="--settings defaults.ini --set SamplePoints=6000 --set Iterations=5000 --set BorderOnly=1 --set CheckBailout=1 --set SampleRadius=1.5 --start -0.75,0.1 --snap --region -0.4,0,2.4"
   [main]="--settings $here/scripts/scene.ini --start -0.75,0.1 --snap --region -0.4,0,2.4"
-  # The main job's earlier scene: fewer samples, longer orbits, more reseed walks.
-  [old]="--settings $here/scripts/scene.ini --set SamplePoints=6000 --set Iterations=5000 --set Brightness=4 --start -0.75,0.1 --snap --region -0.4,0,2.4"
+  # The main job's scene of the last round: more samples, shorter orbits, fewer reseed walks.
+  [old]="--settings $here/scripts/scene.ini --set SamplePoints=10000 --set Iterations=2000 --set Brightness=6 --start -0.75,0.1 --snap --region -0.4,0,2.4"
 )
 variants=("reference 1" "best 1" "best $threads")
 
