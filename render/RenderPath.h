@@ -7,7 +7,7 @@
 enum RenderPath : int32_t {
     renderPathReference,  // the plain passes and seeding, one thread
     renderPathSse2,       // two samples per vector (every x86 build)
-    renderPathAvx2,       // four samples per vector
+    renderPathAvx2,       // estimates four or eight orbits per vector, steps as sse2
     renderPathCount
 };
 

@@ -39,9 +39,6 @@ const Kernels& CurrentKernels();
 // Two samples per vector (plain code where there is no SSE2).
 void StepBlockSse2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
                    int32_t end, StepOutput& out);
-// Four samples per vector; built for AVX2, called only where the processor has it.
-void StepBlockAvx2(const StepConstants& k, PlanePoint* z, const PlanePoint* c, int32_t begin,
-                   int32_t end, StepOutput& out);
 // One orbit after the other (FastEstimate.cpp).
 void EstimateFeedScalar(const EstimateFeed& feed, int32_t iterations);
 // Four or eight orbits side by side; built for AVX2.
