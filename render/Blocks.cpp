@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "render/Deep.h"
 #include "render/Image.h"
+#include "render/OutputLayers.h"
 #include "render/Outline.h"
 #include "render/Samples.h"
 
@@ -16,7 +17,7 @@ void ClearImages()
 {
     ZeroImage(app.viewImage);
     // The output image is absent after a failed reallocation.
-    ZeroImage(app.outputImage);
+    ZeroOutputImage();
     ZeroDeepImage();
     TraceOutline();
 }

@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Deep.h"
+#include "render/OutputLayers.h"
 
 int32_t FloatToInt(double value)
 {
@@ -96,6 +97,7 @@ bool AllocOutputImage()
     {
         std::lock_guard<std::mutex> hold(app.blocksLock);
         if (app.running) return false;
+        ReleaseOutputLayers();
         ok = ReplaceImage(app.outputImage, app.settings.Width, app.settings.Height);
         if (ok) std::memset(app.outputImage.pixels, 0, app.outputImage.info.imageSize);
     }
@@ -109,6 +111,7 @@ void ReleaseImages()
 {
     MakeAbsent(app.viewImage);
     MakeAbsent(app.outputImage);
+    ReleaseOutputLayersAtExit();
 }
 
 void ZeroImage(RgbImage& image)

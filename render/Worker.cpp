@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "platform/Platform.h"
 #include "render/Image.h"
+#include "render/OutputLayers.h"
 #include "render/RenderPath.h"
 #include "render/Samples.h"
 #include "render/fast/FastPass.h"
@@ -142,6 +143,7 @@ static void BeginRun(uint32_t stopsSeen)
 static void EndRun()
 {
     const uint32_t stopsSeen = stopRequests;
+    MergeOutputLayers(app.continuous);
     void (*listener)() = runEndListener.load(std::memory_order_relaxed);
     if (listener) listener();
     if (app.continuous && app.running) {
@@ -166,8 +168,10 @@ uint32_t RenderWorker(void*)
                 BeginRun(stopsSeen);
                 passes = 0;
             } else {
-                // A stopped or ended run's reseeds walked ahead are of no use.
+                // A stopped or ended run's reseeds walked ahead are of no use;
+                // its picture is the output image alone from now on.
                 DiscardWalkedAhead();
+                MergeOutputLayers(false);
                 SleepMilliseconds(100);
             }
             continue;
@@ -184,6 +188,7 @@ uint32_t RenderWorker(void*)
     // AppState. Whichever side takes the handle closes it: a handle the
     // window thread took has been terminated.
     DiscardWalkedAhead();
+    MergeOutputLayers(false);
     StopHelpers();
     CloseThreadHandle(app.workerHandle.exchange(nullptr, std::memory_order_acq_rel));
     return 0;

@@ -17,5 +17,5 @@ export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 exitcode=
 # layout allows; run without address randomisation when setarch can.
 run=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then run=(setarch "$(uname -m)" -R); fi
-"${run[@]}" "$dir/tests/halovane-tests" --gtest_filter='WorkerTest.*:FastPathTest.*'
+"${run[@]}" "$dir/tests/halovane-tests" --gtest_filter='WorkerTest.*:FastPathTest.*:OutputLayersTest.*'
 echo "tsan: worker and fast-path tests clean"

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "render/Distance.h"
 #include "render/Image.h"
+#include "render/OutputLayers.h"
 #include "render/Blocks.h"
 #include "render/Worker.h"
 #include "ui/Input.h"
@@ -18,7 +19,7 @@ void OnLeftPress(int32_t x, int32_t y)
     app.dragStartX = x;
     app.dragStartY = y;
     // The end corner keeps its value until the pointer moves.
-    if (app.settings.Clear) ZeroImage(app.outputImage);
+    if (app.settings.Clear) ZeroOutputImage();
 }
 
 void OnMouseMove(int32_t x, int32_t y)

@@ -2,9 +2,11 @@
 // the selection rectangle over them.
 #include <windows.h>
 
+#include <mutex>
 #include <new>
 
 #include "app/AppState.h"
+#include "render/OutputLayers.h"
 #include "ui/Paint.h"
 #include "ui/PaneAverage.h"
 
@@ -38,7 +40,12 @@ static void PaintOutputPane(HDC dc, const RECT& area)
     const size_t bytes = static_cast<size_t>(PaneRowStride(width)) * static_cast<size_t>(height);
     uint8_t* buffer = new (std::nothrow) uint8_t[bytes];
     if (!buffer) return;
-    AveragePaneArea(output, app.viewWidth, app.viewHeight, part, buffer);
+    {
+        // During a shared run the helpers' layers hold part of the picture.
+        OutputLayerView layers;
+        const std::unique_lock<std::mutex> hold = ReadOutputLayers(layers);
+        AveragePaneArea(output, app.viewWidth, app.viewHeight, part, buffer, &layers);
+    }
 
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

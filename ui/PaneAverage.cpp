@@ -20,7 +20,7 @@ void PaneSourceSpan(int32_t paneIndex, int32_t paneSize, int32_t sourceSize, int
 }
 
 void AveragePaneArea(const RgbImage& image, int32_t paneWidth, int32_t paneHeight,
-                     const ClientRect& area, uint8_t* out)
+                     const ClientRect& area, uint8_t* out, const OutputLayerView* layers)
 {
     const int32_t width = area.right - area.left;
     const int32_t height = area.bottom - area.top;
@@ -39,6 +39,16 @@ void AveragePaneArea(const RgbImage& image, int32_t paneWidth, int32_t paneHeigh
     int32_t* lastCol = firstCol + width;
     for (int32_t i = 0; i < width; ++i)
         PaneSourceSpan(area.left + i, paneWidth, image.width, firstCol[i], lastCol[i]);
+    // With layers, the columns the area reads are summed into a row of their own.
+    const bool summed = layers && layers->count > 0;
+    const size_t spanFrom = static_cast<size_t>(firstCol[0]) * 3u;
+    const size_t spanBytes = static_cast<size_t>(lastCol[width - 1] + 1) * 3u - spanFrom;
+    uint8_t* sumRow = summed ? new (std::nothrow) uint8_t[sourceStride] : nullptr;
+    if (summed && !sumRow) {
+        delete[] firstCol;
+        delete[] sums;
+        return;
+    }
 
     for (int32_t r = 0; r < height; ++r) {
         // out row r is the r-th pane row from the bottom of the area.
@@ -50,6 +60,11 @@ void AveragePaneArea(const RgbImage& image, int32_t paneWidth, int32_t paneHeigh
         // Row by row through the source, so each source row is read once.
         for (int32_t sy = firstRow; sy <= lastRow; ++sy) {
             const uint8_t* row = image.pixels + static_cast<size_t>(sy) * sourceStride;
+            if (summed) {
+                SumLayerBytes(image.pixels, *layers, static_cast<size_t>(sy) * sourceStride + spanFrom, spanBytes,
+                              sumRow + spanFrom);
+                row = sumRow;
+            }
             for (int32_t i = 0; i < width; ++i) {
                 uint64_t b = 0, g = 0, red = 0;
                 for (int32_t sx = firstCol[i]; sx <= lastCol[i]; ++sx) {
@@ -73,4 +88,5 @@ void AveragePaneArea(const RgbImage& image, int32_t paneWidth, int32_t paneHeigh
     }
     delete[] firstCol;
     delete[] sums;
+    delete[] sumRow;
 }

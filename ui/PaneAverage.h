@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/SharedTypes.h"
+#include "render/OutputLayers.h"
 
 // Bytes in one row of a 24-bit bitmap of the given width: rows are padded to
 // a multiple of 4 bytes, as the platform's bitmap transfers expect.
@@ -19,6 +20,7 @@ void PaneSourceSpan(int32_t paneIndex, int32_t paneSize, int32_t sourceSize, int
 // right and bottom exclusive, and lies inside the pane. out holds
 // (area.bottom - area.top) rows of PaneRowStride(area.right - area.left)
 // bytes, bottom row first like the image. Nothing is written while the
-// image is absent or empty.
+// image is absent or empty. With layers, each image pixel is first summed
+// with theirs (the picture during a shared run).
 void AveragePaneArea(const RgbImage& image, int32_t paneWidth, int32_t paneHeight,
-                     const ClientRect& area, uint8_t* out);
+                     const ClientRect& area, uint8_t* out, const OutputLayerView* layers = nullptr);

@@ -1,12 +1,14 @@
 #include "render/fast/FastPass.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "app/AppState.h"
 #include "render/Deep.h"
+#include "render/OutputLayers.h"
 #include "render/RenderPath.h"
 #include "render/fast/FastSeed.h"
 #include "render/fast/FastStep.h"
@@ -162,6 +164,7 @@ struct ChunkWork {
     std::vector<SplatEntry> bins[kMaxParts];
     size_t binFill[kMaxParts];
     std::vector<int32_t> reseeds;  // in sample order
+    std::atomic<bool> stepped;     // set when the chunk's steps, splats and reseed list are done
 };
 
 struct PassContext {
@@ -170,10 +173,25 @@ struct PassContext {
     SampleSet* samples;
     uint8_t* pixels;
     uint16_t* deep;  // the deep image's sums, or null
+    // By thread slot, when each thread splats into its own image: the
+    // output image, then the layers. Otherwise null, and the splats are
+    // sorted into row bands.
+    uint8_t* images[kMaxOutputLayers + 1];
+    bool layered;
     int32_t parts;  // chunks of samples, and row bands
     int32_t threads;
     SeedConstants seed;  // what the reseeds read; whether they snap decides where they run
+    PlanePoint julia0;   // c[0] as the pass began
 };
+
+// A layer costs a pass over the image when it is merged, and its pages are
+// brought in as the splats reach them: it pays when a run splats more
+// points than the image has pixels.
+static bool LayersPay(int32_t samples, const RgbImage& image)
+{
+    const int64_t passes = static_cast<int64_t>(app.settings.Iterations) + 2;
+    return passes > 0 && passes * samples >= static_cast<int64_t>(image.width) * image.height;
+}
 
 // Kept between passes so their capacity is reused; only the worker runs passes.
 static std::vector<std::unique_ptr<ChunkWork>> chunkWork;
@@ -246,9 +264,13 @@ static void StepChunk(void* context, int32_t part)
     for (int32_t block = begin; block < end; block += kStepBlock) {
         const int32_t blockEnd = std::min(end, block + kStepBlock);
         pc.step(pc.k, pc.samples->z, pc.samples->c, block, blockEnd, work.out);
-        if (pc.pixels) BinBlock(work.out, work, pc.parts, pc.k.rowBytes);
+        if (pc.layered)
+            SplatBlock<false>(pc.images[CurrentThreadSlot()], nullptr, pc.k.rowBytes, pc.samples->colour, work.out);
+        else if (pc.pixels)
+            BinBlock(work.out, work, pc.parts, pc.k.rowBytes);
         work.reseeds.insert(work.reseeds.end(), work.out.reseeds, work.out.reseeds + work.out.reseedCount);
     }
+    work.stepped.store(true, std::memory_order_release);
 }
 
 static void SplatBand(void* context, int32_t band)
@@ -267,6 +289,37 @@ static void ReseedPass(void* context)
 {
     const PassContext& pc = *static_cast<const PassContext*>(context);
     ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.seed, pc.threads);
+}
+
+// The next chunk whose reseeds are placed; the worker's own.
+static int32_t nextToPlace = 0;
+
+// Reseeds without snaps draw in sample order and touch only their own
+// samples, so the worker places a chunk's as soon as it and every chunk
+// before it are stepped, while the helpers step the rest.
+static bool PlaceSteppedReseeds(void* context)
+{
+    const PassContext& pc = *static_cast<const PassContext*>(context);
+    if (nextToPlace >= pc.parts) return false;
+    const ChunkWork& work = *chunkWork[nextToPlace];
+    if (!work.stepped.load(std::memory_order_acquire)) return false;
+    PlaceReseeds(*pc.samples, work.reseeds.data(), static_cast<int32_t>(work.reseeds.size()), pc.seed, pc.julia0);
+    ++nextToPlace;
+    return true;
+}
+
+// A layered pass without snaps: one meeting, the reseeds placed meanwhile.
+static void StepAndReseed(PassContext& pc)
+{
+    for (int32_t part = 0; part < pc.parts; ++part) chunkWork[part]->stepped.store(false, std::memory_order_relaxed);
+    nextToPlace = 0;
+    StartParts(StepChunk, &pc, pc.parts, pc.threads - 1);
+    FinishParts(PlaceSteppedReseeds);
+    while (PlaceSteppedReseeds(&pc)) {
+    }
+    size_t total = 0;
+    for (int32_t part = 0; part < pc.parts; ++part) total += chunkWork[part]->reseeds.size();
+    NoteReseeds(static_cast<int32_t>(total));
 }
 
 void FastRegionPass()
@@ -299,6 +352,12 @@ void FastRegionPass()
     pc.parts = threads > 1 && s.count >= kShareFrom && !ReseedsWalkingInBackground() ? parts : 1;
     pc.threads = threads;
     pc.seed = ReadSeedConstants();
+    pc.julia0 = s.c[0];
+    // Each thread its own image when the memory is there; the deep sums are
+    // one image of all threads, so they keep the row bands.
+    pc.images[0] = pc.pixels;
+    pc.layered = pc.parts > 1 && pc.pixels && !pc.deep && LayersPay(s.count, image) &&
+                 ProvideOutputLayers(threads - 1, pc.images + 1);
 
     passReseeds.clear();
     if (pc.parts == 1) {
@@ -312,18 +371,22 @@ void FastRegionPass()
         }
     } else {
         PrepareParts(pc.parts, image.height);
+        if (pc.layered && !pc.seed.borderOnly) {
+            StepAndReseed(pc);
+            return;
+        }
         RunParts(StepChunk, &pc, pc.parts, threads - 1);
         for (int32_t part = 0; part < pc.parts; ++part) {
             const std::vector<int32_t>& r = chunkWork[part]->reseeds;
             passReseeds.insert(passReseeds.end(), r.begin(), r.end());
         }
-        if (pc.pixels && !pc.seed.borderOnly) {
+        if (pc.pixels && !pc.layered && !pc.seed.borderOnly) {
             // Reseeds without snaps touch no pixel and no splat entry: the
             // worker makes them while the helpers begin the splats.
             RunParts(SplatBand, &pc, pc.parts, threads - 1, ReseedPass);
             return;
         }
-        if (pc.pixels) RunParts(SplatBand, &pc, pc.parts, threads - 1);
+        if (pc.pixels && !pc.layered) RunParts(SplatBand, &pc, pc.parts, threads - 1);
     }
     ReseedPass(&pc);
 }

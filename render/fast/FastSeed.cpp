@@ -208,17 +208,28 @@ static void MeasureRate(int32_t count)
     rateTaken = 0;
 }
 
+// A Julia reseed keeps sample 0's constant, so every reseed of a pass
+// reads c[0] as the pass began.
+void PlaceReseeds(SampleSet& s, const int32_t* indices, int32_t count, const SeedConstants& k, PlanePoint julia0)
+{
+    if (count > 0) std::call_once(anglesFilled, FillAngles);
+    for (int32_t j = 0; j < count; ++j) {
+        const int32_t i = indices[j];
+        s.z[i] = DrawPosition(k);
+        s.c[i] = k.julia ? julia0 : s.z[i];
+    }
+}
+
+void NoteReseeds(int32_t count) { MeasureRate(count); }
+
+
 void ReseedSamples(SampleSet& s, const int32_t* indices, int32_t count, const SeedConstants& k, int32_t threads)
 {
     MeasureRate(count);
     if (count <= 0) return;
     std::call_once(anglesFilled, FillAngles);
     if (!k.borderOnly) {
-        for (int32_t j = 0; j < count; ++j) {
-            const int32_t i = indices[j];
-            s.z[i] = DrawPosition(k);
-            s.c[i] = k.julia ? s.c[0] : s.z[i];
-        }
+        PlaceReseeds(s, indices, count, k, s.c[0]);
         return;
     }
     const uint32_t now = RandomState();

@@ -28,6 +28,14 @@ SeedConstants ReadSeedConstants();
 void ReseedSamples(SampleSet& samples, const int32_t* indices, int32_t count, const SeedConstants& k,
                    int32_t threads);
 
+// The reseeds of a pass without snaps, placed a stretch at a time: the
+// worker calls NoteReseeds once with the pass's count, then PlaceReseeds
+// for its stretches in sample order. julia0 is c[0] as the pass began (a
+// Julia reseed's constant).
+void NoteReseeds(int32_t count);
+void PlaceReseeds(SampleSet& samples, const int32_t* indices, int32_t count, const SeedConstants& k,
+                  PlanePoint julia0);
+
 // Seeds every sample of a run's arrays (the loop of SeedSamples). False
 // when a stop arrived: the samples seeded so far are kept, the rest are
 // untouched and the generator stands after the last sample kept.

@@ -1,5 +1,6 @@
 #include "render/fast/HelperThreads.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <condition_variable>
@@ -40,25 +41,58 @@ std::condition_variable& jobChanged = *new std::condition_variable();
 Job job = {};
 std::atomic<uint32_t> generation{0};
 std::atomic<bool> helpersQuit{false};
-std::atomic<int32_t> nextPart{0};
 std::atomic<int32_t> partsDone{0};
 // Helpers still inside the current job's part loop.
 std::atomic<int32_t> helpersBusy{0};
 // Never destroyed: helpers left at process exit must not end it with an error.
 std::vector<std::thread>* helpers = new std::vector<std::thread>();
+// 0 on the worker (and any thread that is no helper), k on the k-th helper.
+thread_local int32_t threadSlot = 0;
 
-void TakeParts(const Job& j)
+// Each thread has home parts, slot, slot + threads, slot + 2 threads ...,
+// which it takes first, so a chunk of samples stays in the caches of the
+// thread that stepped it the pass before; then it takes what is left of
+// the others' (a thread the system holds back leaves its parts to them).
+// Every part is taken exactly once: counters only grow.
+constexpr int32_t kMaxSlots = 65;
+struct alignas(64) HomeCounter {
+    std::atomic<int32_t> next{0};
+};
+HomeCounter homeNext[kMaxSlots];
+int32_t jobThreads = 1;  // set with the job, before its generation is published
+
+int32_t TakeFrom(int32_t home, const Job& j)
 {
-    for (;;) {
-        const int32_t part = nextPart.fetch_add(1, std::memory_order_relaxed);
-        if (part >= j.parts) return;
+    if (home >= jobThreads) return -1;
+    const int32_t k = homeNext[home].next.fetch_add(1, std::memory_order_relaxed);
+    const int64_t part = home + static_cast<int64_t>(k) * jobThreads;
+    return part < j.parts ? static_cast<int32_t>(part) : -1;
+}
+
+// meanwhile, on the caller only: run after each of its parts until it has
+// nothing to do.
+void TakeParts(const Job& j, bool (*meanwhile)(void*) = nullptr)
+{
+    const int32_t slot = threadSlot < jobThreads ? threadSlot : 0;
+    int32_t home = slot;
+    for (int32_t tried = 0; tried < jobThreads;) {
+        const int32_t part = TakeFrom(home, j);
+        if (part < 0) {
+            home = (home + 1) % jobThreads;
+            ++tried;
+            continue;
+        }
         j.work(j.context, part);
         partsDone.fetch_add(1, std::memory_order_release);
+        if (meanwhile)
+            while (meanwhile(j.context)) {
+            }
     }
 }
 
-THREAD_ENTRY void HelperMain()
+THREAD_ENTRY void HelperMain(int32_t slot)
 {
+    threadSlot = slot;
     uint32_t seen = generation.load(std::memory_order_acquire);
     for (;;) {
         // Passes follow each other closely: spin a little before sleeping.
@@ -94,7 +128,8 @@ void StartHelpers(int32_t count)
 {
     helpersQuit = false;
     try {
-        while (static_cast<int32_t>(helpers->size()) < count) helpers->emplace_back(HelperMain);
+        while (static_cast<int32_t>(helpers->size()) < count)
+            helpers->emplace_back(HelperMain, static_cast<int32_t>(helpers->size()) + 1);
     } catch (const std::system_error&) {
         helperLimit = static_cast<int32_t>(helpers->size());
     } catch (const std::bad_alloc&) {
@@ -103,6 +138,8 @@ void StartHelpers(int32_t count)
 }
 
 }  // namespace
+
+int32_t CurrentThreadSlot() { return threadSlot; }
 
 int32_t ProcessorCount()
 {
@@ -151,7 +188,8 @@ void StartParts(void (*work)(void* context, int32_t part), void* context, int32_
         // its counters; it finds no part left and leaves at once.
         while (helpersBusy.load(std::memory_order_acquire) != 0) CpuPause();
         job = started;
-        nextPart.store(0, std::memory_order_relaxed);
+        jobThreads = std::min(static_cast<int32_t>(helpers->size()) + 1, kMaxSlots);
+        for (int32_t slot = 0; slot < jobThreads; ++slot) homeNext[slot].next.store(0, std::memory_order_relaxed);
         partsDone.store(0, std::memory_order_relaxed);
         generation.fetch_add(1, std::memory_order_release);
     }
@@ -159,17 +197,30 @@ void StartParts(void (*work)(void* context, int32_t part), void* context, int32_
     startedShared = true;
 }
 
-void FinishParts()
+void FinishParts(bool (*meanwhile)(void* context))
 {
     if (startedInline) {
         startedInline = false;
-        for (int32_t part = 0; part < started.parts; ++part) started.work(started.context, part);
+        for (int32_t part = 0; part < started.parts; ++part) {
+            started.work(started.context, part);
+            if (meanwhile)
+                while (meanwhile(started.context)) {
+                }
+        }
         return;
     }
     if (!startedShared) return;
     startedShared = false;
-    TakeParts(started);
-    while (partsDone.load(std::memory_order_acquire) < started.parts) std::this_thread::yield();
+    TakeParts(started, meanwhile);
+    // The last parts are usually a few microseconds from done: spin before
+    // giving the processor away, as a yield is a system call each time.
+    for (int spin = 0; partsDone.load(std::memory_order_acquire) < started.parts; ++spin) {
+        if (meanwhile && meanwhile(started.context)) continue;
+        if (spin < 20000)
+            CpuPause();
+        else
+            std::this_thread::yield();
+    }
 }
 
 bool PartsStarted(const void* context) { return (startedInline || startedShared) && started.context == context; }

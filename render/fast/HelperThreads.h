@@ -6,6 +6,11 @@
 // Logical processors the machine reports (at least 1).
 int32_t ProcessorCount();
 
+// Which thread runs the caller: 0 for the worker, k for the k-th helper
+// (1 .. the helpers of the current job). A part may use it to pick storage
+// of its thread's own.
+int32_t CurrentThreadSlot();
+
 // Runs work(context, part) for part = 0 .. parts - 1, on the caller and on
 // up to helpers helper threads, and returns when every part is done. The
 // helpers are started on first use and kept between jobs.
@@ -21,7 +26,10 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
 // (or with one part) the parts run at FinishParts.
 void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
                 int32_t helpers);
-void FinishParts();
+// meanwhile(context), when given, runs on the caller after each of its
+// parts and while it waits, until it returns false: work the caller does
+// as the parts finish.
+void FinishParts(bool (*meanwhile)(void* context) = nullptr);
 // Whether the job started with this context is not yet finished.
 bool PartsStarted(const void* context);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -16,6 +17,7 @@
 #include "render/Deep.h"
 #include "render/Distance.h"
 #include "render/Outline.h"
+#include "render/OutputLayers.h"
 #include "render/RenderPath.h"
 #include "render/Samples.h"
 #include "render/Worker.h"
@@ -102,6 +104,8 @@ const Scene scenes[] = {
 
 struct Result {
     std::vector<uint8_t> pixels;
+    std::vector<uint8_t> merged;
+    bool layered;  // whether helper layers held splats at the end
     std::vector<uint32_t> counts;  // the deep image's, when asked for
     std::vector<PlanePoint> z, c;
     uint32_t randomState;
@@ -178,8 +182,21 @@ protected:
         SetPassesLeft(0);
         app.running = false;
         Result r;
+        // The picture as a reader sees it during a run (the helpers' layers
+        // summed in), then the output image once the layers are merged.
+        {
+            OutputLayerView view;
+            const std::unique_lock<std::mutex> hold = ReadOutputLayers(view);
+            r.layered = view.count > 0;
+        }
+        RgbImage picture = {};
+        EXPECT_TRUE(CopyOutputPicture(picture));
+        const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
+        r.pixels.assign(picture.pixels, picture.pixels + bytes);
+        std::free(picture.pixels);
+        MergeOutputLayers(false);
         const RgbImage& out = app.outputImage;
-        r.pixels.assign(out.pixels, out.pixels + static_cast<size_t>(out.width) * out.height * 3);
+        r.merged.assign(out.pixels, out.pixels + bytes);
         if (deep) {
             const uint32_t* counts = ResolveDeepCounts();
             r.counts.assign(counts, counts + r.pixels.size());
@@ -225,15 +242,29 @@ TEST_F(FastPathTest, EveryPathAndThreadCountGivesTheReferenceBytes)
         for (int32_t p = renderPathSse2; p < renderPathCount; ++p) {
             const RenderPath path = static_cast<RenderPath>(p);
             if (!RenderPathAvailable(path)) continue;
+            // With the deep sums the helpers sort their splats into row
+            // bands; without, each splats into an image of its own.
             for (int32_t threads : {1, 2, 3, 5}) {
-                const Result fast = Render(scene, path, threads);
-                const std::string what = std::string(scene.name) + ", " + RenderPathName(path) + ", " +
-                                         std::to_string(threads) + " threads";
-                EXPECT_TRUE(fast.pixels == reference.pixels) << what << ": image";
-                EXPECT_TRUE(fast.counts == reference.counts) << what << ": deep counts";
-                EXPECT_TRUE(SameBytes(fast.z, reference.z)) << what << ": positions";
-                EXPECT_TRUE(SameBytes(fast.c, reference.c)) << what << ": constants";
-                EXPECT_EQ(fast.randomState, reference.randomState) << what << ": generator";
+                for (bool deep : {true, false}) {
+                    const Result fast = Render(scene, path, threads, deep);
+                    const std::string what = std::string(scene.name) + ", " + RenderPathName(path) + ", " +
+                                             std::to_string(threads) + " threads" + (deep ? ", deep" : "");
+                    EXPECT_TRUE(fast.pixels == reference.pixels) << what << ": image";
+                    EXPECT_TRUE(fast.merged == reference.pixels) << what << ": merged image";
+                    if (deep) {
+                        EXPECT_TRUE(fast.counts == reference.counts) << what << ": deep counts";
+                    }
+                    EXPECT_TRUE(SameBytes(fast.z, reference.z)) << what << ": positions";
+                    EXPECT_TRUE(SameBytes(fast.c, reference.c)) << what << ": constants";
+                    EXPECT_EQ(fast.randomState, reference.randomState) << what << ": generator";
+                    // The shared scenes whose runs splat more points than
+                    // the image has pixels really ran on layers.
+                    const int64_t splats = static_cast<int64_t>(scene.iterations + 2) * scene.samplePoints;
+                    if (!deep && threads > 1 && scene.samplePoints >= 9000 && scene.width >= 3 &&
+                        splats >= static_cast<int64_t>(scene.width) * scene.height) {
+                        EXPECT_TRUE(fast.layered) << what << ": layers used";
+                    }
+                }
             }
         }
         if (scene.width >= 64 && scene.samplePoints >= 700) {
