@@ -187,6 +187,17 @@ void AddSaturated(uint8_t* pixel, Colour3 c)
     }
 }
 
+// The same add in a deep render: what clips is kept in the excess.
+static void AddSaturatedKeeping(uint8_t* pixels, uint32_t* excess, size_t at, Colour3 c)
+{
+    const uint8_t add[3] = {c.blue, c.green, c.red};
+    for (size_t i = 0; i < 3; ++i) {
+        const uint32_t sum = static_cast<uint32_t>(pixels[at + i]) + add[i];
+        if (sum > 255u) AddExcess(excess[at + i], sum - 255u);
+        pixels[at + i] = static_cast<uint8_t>(sum > 255u ? 255u : sum);
+    }
+}
+
 Colour3 QuarterColour(Colour3 c)
 {
     return {static_cast<uint8_t>(c.blue / 4), static_cast<uint8_t>(c.green / 4),
@@ -228,13 +239,19 @@ void SplatOutput(PlanePoint z, Colour3 colour)
     // columns are never a centre.
     if (at.col < 1 || at.col > out.width - 2 || at.row < 1 || at.row > out.height - 2) return;
     const Colour3 quarter = QuarterColour(colour);
-    AddSaturated(PixelAt(out, at.col, at.row), colour);
-    AddSaturated(PixelAt(out, at.col + 1, at.row), quarter);
-    AddSaturated(PixelAt(out, at.col - 1, at.row), quarter);
-    AddSaturated(PixelAt(out, at.col, at.row - 1), quarter);
-    AddSaturated(PixelAt(out, at.col, at.row + 1), quarter);
-    if (uint16_t* sums = DeepSumsFor(out)) {
-        const uint32_t pixelByte = static_cast<uint32_t>(PixelAt(out, at.col, at.row) - out.pixels);
-        AddDeepSplat(sums, pixelByte, DeepColour(colour), DeepColour(quarter));
+    const struct {
+        int32_t col, row;
+        Colour3 add;
+    } adds[5] = {{at.col, at.row, colour},
+                 {at.col + 1, at.row, quarter},
+                 {at.col - 1, at.row, quarter},
+                 {at.col, at.row - 1, quarter},
+                 {at.col, at.row + 1, quarter}};
+    uint32_t* excess = DeepSumsFor(out);
+    for (const auto& a : adds) {
+        if (excess)
+            AddSaturatedKeeping(out.pixels, excess, static_cast<size_t>(PixelAt(out, a.col, a.row) - out.pixels), a.add);
+        else
+            AddSaturated(PixelAt(out, a.col, a.row), a.add);
     }
 }

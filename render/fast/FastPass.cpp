@@ -81,72 +81,186 @@ static inline void AddByte(uint8_t* p, uint32_t add)
 // The centre row: left neighbour, centre and right neighbour in one 8-byte
 // and one 1-byte add. The rows below and above: a 4-byte add whose fourth
 // byte (the next pixel's blue, always inside the row) gets 0.
+static inline uint64_t CentreRow(uint32_t colour, uint32_t quarter)
+{
+    return static_cast<uint64_t>(quarter) | static_cast<uint64_t>(colour) << 24 | static_cast<uint64_t>(quarter) << 48;
+}
+
 static inline void SplatCentreRow(uint8_t* centre, uint32_t colour, uint32_t quarter)
 {
-    const uint64_t row = static_cast<uint64_t>(quarter) | static_cast<uint64_t>(colour) << 24 |
-                         static_cast<uint64_t>(quarter) << 48;
-    AddBytes8(centre - 3, row);
+    AddBytes8(centre - 3, CentreRow(colour, quarter));
     AddByte(centre + 5, quarter >> 16);
 }
 
 static inline uint32_t QuarterOf(uint32_t colour) { return (colour >> 2) & 0x3F3F3Fu; }
 
-constexpr int32_t kPrefetchAhead = 8;
-// The deep sums mostly come from memory, not the caches; asking for them
-// further ahead than the pixels measured slower (24 against 8).
-constexpr int32_t kDeepAhead = 8;
+// --- Deep splats ---
+// The same adds, keeping in the deep image's excess what each byte's add
+// could not fit: max(0, v + a - 255) = a - (255 - v) with unsigned
+// saturation. Only a splat that clips somewhere touches the excess (one
+// branch a splat); its words are added with a saturation at UINT32_MAX.
+// Rows that belong to another band (below, above false) are not touched.
+#if defined(__SSE2__)
+// excess[0 .. 3] += the low four bytes of over; a wrapped word is below what it was.
+static inline void AddExcessWords(uint32_t* excess, __m128i over)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sign = _mm_set1_epi32(static_cast<int32_t>(0x80000000u));
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(excess));
+    const __m128i sum = _mm_add_epi32(old, _mm_unpacklo_epi16(_mm_unpacklo_epi8(over, zero), zero));
+    const __m128i wrapped = _mm_cmpgt_epi32(_mm_xor_si128(old, sign), _mm_xor_si128(sum, sign));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(excess), _mm_or_si128(sum, wrapped));
+}
 
-// The splats of one stepped block, on a single thread; with kDeep also into
-// the deep image's sums (a template, so the 8-bit splats test nothing more).
+// Each byte's excess when a is added to v.
+static inline __m128i AddKeeping(__m128i v, __m128i a)
+{
+    return _mm_subs_epu8(a, _mm_xor_si128(v, _mm_set1_epi8(-1)));
+}
+
+static inline __m128i Load4(const uint8_t* p)
+{
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(v);
+}
+
+static inline void Store4(uint8_t* p, __m128i v)
+{
+    const int32_t x = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &x, 4);
+}
+
+static inline void SplatDeep(uint8_t* pixels, uint32_t* excess, uint32_t rowBytes, uint32_t at, uint32_t colour,
+                             uint32_t quarter, bool below, bool above)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const uint64_t rowAdd = CentreRow(colour, quarter);
+    const __m128i q = _mm_cvtsi32_si128(static_cast<int32_t>(quarter));
+    uint8_t* centre = pixels + at - 3;
+    const __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(centre));
+    const __m128i a8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&rowAdd));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(centre), _mm_adds_epu8(v8, a8));
+    const __m128i over8 = AddKeeping(v8, a8);
+    const uint32_t right = pixels[at + 5] + (quarter >> 16);
+    pixels[at + 5] = static_cast<uint8_t>(right > 255 ? 255 : right);
+    __m128i overBelow = zero, overAbove = zero;
+    if (below) {
+        const __m128i v = Load4(pixels + at - rowBytes);
+        Store4(pixels + at - rowBytes, _mm_adds_epu8(v, q));
+        overBelow = AddKeeping(v, q);
+    }
+    if (above) {
+        const __m128i v = Load4(pixels + at + rowBytes);
+        Store4(pixels + at + rowBytes, _mm_adds_epu8(v, q));
+        overAbove = AddKeeping(v, q);
+    }
+    // overBelow and overAbove hold four bytes; over8 eight.
+    const __m128i any = _mm_or_si128(over8, _mm_unpacklo_epi32(_mm_or_si128(overBelow, overAbove), zero));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) == 0xFFFF && right <= 255) return;
+    AddExcessWords(excess + at - 3, over8);
+    AddExcessWords(excess + at + 1, _mm_srli_si128(over8, 4));
+    if (right > 255) AddExcess(excess[at + 5], right - 255);
+    if (below) AddExcessWords(excess + at - rowBytes, overBelow);
+    if (above) AddExcessWords(excess + at + rowBytes, overAbove);
+}
+
+static inline void SplatDeepRow(uint8_t* pixels, uint32_t* excess, uint32_t at, uint32_t quarter)
+{
+    const __m128i q = _mm_cvtsi32_si128(static_cast<int32_t>(quarter));
+    const __m128i v = Load4(pixels + at);
+    Store4(pixels + at, _mm_adds_epu8(v, q));
+    const __m128i over = AddKeeping(v, q);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) AddExcessWords(excess + at, over);
+}
+#else
+static inline void AddBytesKeeping(uint8_t* pixels, uint32_t* excess, uint32_t at, uint64_t add, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const uint32_t sum = pixels[at + i] + static_cast<uint32_t>((add >> (8 * i)) & 0xFF);
+        if (sum > 255) AddExcess(excess[at + i], sum - 255);
+        pixels[at + i] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
+    }
+}
+
+static inline void SplatDeep(uint8_t* pixels, uint32_t* excess, uint32_t rowBytes, uint32_t at, uint32_t colour,
+                             uint32_t quarter, bool below, bool above)
+{
+    AddBytesKeeping(pixels, excess, at - 3, CentreRow(colour, quarter), 8);
+    AddBytesKeeping(pixels, excess, at + 5, quarter >> 16, 1);
+    if (below) AddBytesKeeping(pixels, excess, at - rowBytes, quarter, 4);
+    if (above) AddBytesKeeping(pixels, excess, at + rowBytes, quarter, 4);
+}
+
+static inline void SplatDeepRow(uint8_t* pixels, uint32_t* excess, uint32_t at, uint32_t quarter)
+{
+    AddBytesKeeping(pixels, excess, at, quarter, 4);
+}
+#endif
+
+constexpr int32_t kPrefetchAhead = 8;
+
+static inline void PrefetchSplat(const uint8_t* pixels, uint32_t rowBytes, uint32_t at)
+{
+    const uint8_t* centre = pixels + at;
+    Prefetch(centre - rowBytes);
+    Prefetch(centre - 3);
+    Prefetch(centre + rowBytes);
+}
+
+// The splats of one stepped block, on a single thread; with kDeep keeping
+// what clips in the deep image's excess (a template, so the 8-bit splats
+// test nothing more).
 template <bool kDeep>
-static void SplatBlock(uint8_t* pixels, uint16_t* deep, uint32_t rowBytes, const Colour3* colours,
+static void SplatBlock(uint8_t* pixels, uint32_t* excess, uint32_t rowBytes, const Colour3* colours,
                        const StepOutput& out)
 {
     const int32_t n = out.count;
     for (int32_t j = 0; j < n; ++j) {
-        if (j + kPrefetchAhead < n) {
-            const uint8_t* ahead = pixels + out.offsets[j + kPrefetchAhead];
-            Prefetch(ahead - rowBytes);
-            Prefetch(ahead - 3);
-            Prefetch(ahead + rowBytes);
-        }
-        if (kDeep && j + kDeepAhead < n) PrefetchDeep(deep, out.offsets[j + kDeepAhead]);
-        uint8_t* centre = pixels + out.offsets[j];
+        if (j + kPrefetchAhead < n) PrefetchSplat(pixels, rowBytes, out.offsets[j + kPrefetchAhead]);
+        const uint32_t at = out.offsets[j];
         const uint32_t colour = PackColour(colours[out.samples[j]]);
         const uint32_t quarter = QuarterOf(colour);
+        if (kDeep) {
+            SplatDeep(pixels, excess, rowBytes, at, colour, quarter, true, true);
+            continue;
+        }
+        uint8_t* centre = pixels + at;
         SplatCentreRow(centre, colour, quarter);
         AddBytes4(centre - rowBytes, quarter);
         AddBytes4(centre + rowBytes, quarter);
-        if (kDeep) AddDeepSplat(deep, out.offsets[j], colour, quarter);
     }
 }
 
 // The binned splats of one row band.
 template <bool kDeep>
-static void SplatEntries(uint8_t* pixels, uint16_t* deep, uint32_t rowBytes, const Colour3* colours,
+static void SplatEntries(uint8_t* pixels, uint32_t* excess, uint32_t rowBytes, const Colour3* colours,
                          const SplatEntry* entries, size_t n)
 {
     for (size_t j = 0; j < n; ++j) {
-        if (j + kPrefetchAhead < n) {
-            const uint8_t* ahead = pixels + entries[j + kPrefetchAhead].offset;
-            Prefetch(ahead - rowBytes);
-            Prefetch(ahead - 3);
-            Prefetch(ahead + rowBytes);
-        }
-        if (kDeep && j + kDeepAhead < n) PrefetchDeep(deep, entries[j + kDeepAhead].offset);
+        if (j + kPrefetchAhead < n) PrefetchSplat(pixels, rowBytes, entries[j + kPrefetchAhead].offset);
         const SplatEntry e = entries[j];
-        uint8_t* centre = pixels + e.offset;
         const uint32_t colour = PackColour(colours[e.sample & kSampleBits]);
         const uint32_t quarter = QuarterOf(colour);
+        const bool below = !(e.sample & kSkipRowBelow);
+        const bool above = !(e.sample & kSkipRowAbove);
+        uint8_t* centre = pixels + e.offset;
         if (e.sample & kQuarterOnly) {
-            AddBytes4(centre, quarter);
+            // One row of a splat centred in another band: a row of the
+            // centre's band below or above.
+            if (kDeep)
+                SplatDeepRow(pixels, excess, e.offset, quarter);
+            else
+                AddBytes4(centre, quarter);
+            continue;
+        }
+        if (kDeep) {
+            SplatDeep(pixels, excess, rowBytes, e.offset, colour, quarter, below, above);
             continue;
         }
         SplatCentreRow(centre, colour, quarter);
-        // The deep sums live at the centre alone, in the centre's band.
-        if (kDeep) AddDeepSplat(deep, e.offset, colour, quarter);
-        if (!(e.sample & kSkipRowBelow)) AddBytes4(centre - rowBytes, quarter);
-        if (!(e.sample & kSkipRowAbove)) AddBytes4(centre + rowBytes, quarter);
+        if (below) AddBytes4(centre - rowBytes, quarter);
+        if (above) AddBytes4(centre + rowBytes, quarter);
     }
 }
 
@@ -172,7 +286,7 @@ struct PassContext {
     StepBlockFunction step;
     SampleSet* samples;
     uint8_t* pixels;
-    uint16_t* deep;  // the deep image's sums, or null
+    uint32_t* deep;  // the deep image's excess, or null
     // By thread slot, when each thread splats into its own image: the
     // output image, then the layers. Otherwise null, and the splats are
     // sorted into row bands.
@@ -353,8 +467,8 @@ void FastRegionPass()
     pc.threads = threads;
     pc.seed = ReadSeedConstants();
     pc.julia0 = s.c[0];
-    // Each thread its own image when the memory is there; the deep sums are
-    // one image of all threads, so they keep the row bands.
+    // Each thread its own image when the memory is there; a deep render
+    // keeps what clips in the one image, so it keeps the row bands.
     pc.images[0] = pc.pixels;
     pc.layered = pc.parts > 1 && pc.pixels && !pc.deep && LayersPay(s.count, image) &&
                  ProvideOutputLayers(threads - 1, pc.images + 1);

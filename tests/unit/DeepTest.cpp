@@ -15,39 +15,51 @@
 
 #include "output/PngText.h"
 #include "output/Tone.h"
+#include "Fixture.h"
 #include "render/Deep.h"
+#include "render/Image.h"
+#include "render/OutputLayers.h"
 
-// Splats at the centre of a 3 x 3 deep image: the centre counts n colours,
-// its four neighbours n quarter colours, exactly across the carries of the
-// low halves and up to UINT32_MAX = 255 x 16843009, where they stay.
-TEST(DeepCounts, SumsAreExactUpToTheTopAndStayThere)
+// Splats at the centre of a 3 x 3 image: the centre counts n colours, its
+// four neighbours n quarter colours, exactly across the clip at 255 and up
+// to UINT32_MAX = 255 x 16843009, where they stay; the 8-bit bytes are the
+// counts capped at 255.
+TEST_F(RenderEngineTest, DeepCountsAreExactUpToTheTopAndStayThere)
 {
     const struct {
         uint32_t splats;
         Colour3 colour;  // blue, green, red
     } cases[] = {
-        {1, {10, 20, 30}}, {257, {255, 0, 7}}, {300, {255, 255, 255}}, {70000, {3, 200, 255}},
-        {16843009, {255, 1, 128}}, {16843010, {255, 255, 4}},
+        {1, {10, 20, 30}}, {9, {28, 29, 255}}, {257, {255, 0, 7}}, {300, {255, 255, 255}},
+        {70000, {3, 200, 255}}, {16843009, {255, 1, 128}}, {16843010, {255, 255, 4}},
     };
+    app.settings.Width = 3;
+    app.settings.Height = 3;
+    app.running = false;
+    ASSERT_TRUE(AllocOutputImage());
+    // A region of width 1 around 0: (-0.1, 0.1) maps to the centre pixel.
+    app.regionCenterRe = 0.0f;
+    app.regionCenterIm = 0.0f;
+    app.regionWidth = 1.0f;
+    app.regionReciprocal = 1.0f;
     for (const auto& c : cases) {
         ASSERT_TRUE(AllocDeepImage(3, 3));
-        uint16_t* lows = HeldDeepImage().lows;
-        const uint32_t centreByte = (1 * 3 + 1) * 3;
-        const Colour3 q = {static_cast<uint8_t>(c.colour.blue / 4), static_cast<uint8_t>(c.colour.green / 4),
-                           static_cast<uint8_t>(c.colour.red / 4)};
-        for (uint32_t n = 0; n < c.splats; ++n) AddDeepSplat(lows, centreByte, DeepColour(c.colour), DeepColour(q));
+        ZeroOutputImage();
+        for (uint32_t n = 0; n < c.splats; ++n) SplatOutput({-0.1f, 0.1f}, c.colour);
         uint32_t* counts = ResolveDeepCounts();
         ASSERT_NE(counts, nullptr);
         const auto expected = [&](uint8_t channel) {
             return static_cast<uint32_t>(std::min<uint64_t>(UINT32_MAX, uint64_t{c.splats} * channel));
         };
         const uint8_t centre[3] = {c.colour.blue, c.colour.green, c.colour.red};
-        const uint8_t quarter[3] = {q.blue, q.green, q.red};
+        const uint8_t quarter[3] = {static_cast<uint8_t>(c.colour.blue / 4), static_cast<uint8_t>(c.colour.green / 4),
+                                    static_cast<uint8_t>(c.colour.red / 4)};
         for (int pixel = 0; pixel < 9; ++pixel) {
             const bool isCentre = pixel == 4, isNeighbour = pixel == 1 || pixel == 3 || pixel == 5 || pixel == 7;
             for (int k = 0; k < 3; ++k) {
                 const uint32_t want = isCentre ? expected(centre[k]) : isNeighbour ? expected(quarter[k]) : 0;
                 EXPECT_EQ(counts[pixel * 3 + k], want) << c.splats << " splats, pixel " << pixel << ", channel " << k;
+                EXPECT_EQ(app.outputImage.pixels[pixel * 3 + k], std::min<uint32_t>(want, 255u));
             }
         }
         delete[] counts;
