@@ -89,6 +89,20 @@ uint32_t RandomState() { return randomState; }
 
 void SetRandomState(uint32_t state) { randomState = state; }
 
+uint32_t RandomStateAfter(uint32_t state, uint64_t draws)
+{
+    // x -> a x + c applied 2^k times is x -> A x + C, with A and C squared up
+    // from a and c (all mod 2^32).
+    uint32_t a = 214013u;
+    uint32_t c = 2531011u;
+    for (; draws != 0; draws >>= 1) {
+        if (draws & 1u) state = state * a + c;
+        c = c * (a + 1u);
+        a = a * a;
+    }
+    return state;
+}
+
 void SeedPosition(SampleSet& samples, int32_t i)
 {
     PlanePoint z = {app.settings.X, app.settings.Y};

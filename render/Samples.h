@@ -18,6 +18,8 @@ void ResetRandom();  // back to state 1 on the calling thread (tests, renderer)
 // The calling thread's generator state, to compare or to step back to.
 uint32_t RandomState();
 void SetRandomState(uint32_t state);
+// The state draws draws after state, in as many steps as draws has bits.
+uint32_t RandomStateAfter(uint32_t state, uint64_t draws);
 
 // Moves the start point (X, Y) by (DriftX, DriftY), each sum rounded to
 // float: Go and every chained continuous run.

@@ -10,6 +10,7 @@
 #include "render/Deep.h"
 #include "render/OutputLayers.h"
 #include "render/RenderPath.h"
+#include "render/Samples.h"
 #include "render/fast/FastSeed.h"
 #include "render/fast/FastStep.h"
 #include "render/fast/HelperThreads.h"
@@ -278,7 +279,9 @@ struct ChunkWork {
     std::vector<SplatEntry> bins[kMaxParts];
     size_t binFill[kMaxParts];
     std::vector<int32_t> reseeds;  // in sample order
-    std::atomic<bool> stepped;     // set when the chunk's steps, splats and reseed list are done
+    // The chunk's reseed count, published when its steps, splats and reseed
+    // list are done; -1 before.
+    std::atomic<int32_t> reseedCount{-1};
 };
 
 struct PassContext {
@@ -296,6 +299,8 @@ struct PassContext {
     int32_t threads;
     SeedConstants seed;  // what the reseeds read; whether they snap decides where they run
     PlanePoint julia0;   // c[0] as the pass began
+    uint32_t stateBefore;         // the generator before the pass's reseeds
+    std::atomic<int32_t> placed;  // chunks whose reseeds are placed
 };
 
 // A layer costs a pass over the image when it is merged, and its pages are
@@ -384,7 +389,7 @@ static void StepChunk(void* context, int32_t part)
             BinBlock(work.out, work, pc.parts, pc.k.rowBytes);
         work.reseeds.insert(work.reseeds.end(), work.out.reseeds, work.out.reseeds + work.out.reseedCount);
     }
-    work.stepped.store(true, std::memory_order_release);
+    work.reseedCount.store(static_cast<int32_t>(work.reseeds.size()), std::memory_order_release);
 }
 
 static void SplatBand(void* context, int32_t band)
@@ -405,34 +410,78 @@ static void ReseedPass(void* context)
     ReseedSamples(*pc.samples, passReseeds.data(), static_cast<int32_t>(passReseeds.size()), pc.seed, pc.threads);
 }
 
-// The next chunk whose reseeds are placed; the worker's own.
-static int32_t nextToPlace = 0;
+// Reseeds without snaps take two draws each and nothing else, so a chunk's
+// reseeds start where the reseeds of the chunks before it leave the
+// generator, and the thread that stepped the chunk places them, while its
+// samples are in its caches, as soon as every chunk before it has published
+// its count. Chunks it could not place yet wait in its own list until its
+// next part ends, or until it has no part left to take.
+struct PlaceQueue {
+    int32_t parts[kMaxParts];
+    int32_t count;
+};
+static thread_local PlaceQueue waiting = {{}, 0};
 
-// Reseeds without snaps draw in sample order and touch only their own
-// samples, so the worker places a chunk's as soon as it and every chunk
-// before it are stepped, while the helpers step the rest.
-static bool PlaceSteppedReseeds(void* context)
+static bool TryPlace(PassContext& pc, int32_t part)
 {
-    const PassContext& pc = *static_cast<const PassContext*>(context);
-    if (nextToPlace >= pc.parts) return false;
-    const ChunkWork& work = *chunkWork[nextToPlace];
-    if (!work.stepped.load(std::memory_order_acquire)) return false;
+    uint64_t before = 0;
+    for (int32_t q = 0; q < part; ++q) {
+        const int32_t n = chunkWork[q]->reseedCount.load(std::memory_order_acquire);
+        if (n < 0) return false;
+        before += static_cast<uint64_t>(n);
+    }
+    const ChunkWork& work = *chunkWork[part];
+    SetRandomState(RandomStateAfter(pc.stateBefore, 2 * before));
     PlaceReseeds(*pc.samples, work.reseeds.data(), static_cast<int32_t>(work.reseeds.size()), pc.seed, pc.julia0);
-    ++nextToPlace;
+    pc.placed.fetch_add(1, std::memory_order_release);
     return true;
 }
 
-// A layered pass without snaps: one meeting, the reseeds placed meanwhile.
+// Places the waiting chunks in order; a chunk whose predecessors are not all
+// counted holds back the later ones, whose counts need it too.
+static void PlaceWaiting(PassContext& pc)
+{
+    int32_t done = 0;
+    while (done < waiting.count && TryPlace(pc, waiting.parts[done])) ++done;
+    for (int32_t k = done; k < waiting.count; ++k) waiting.parts[k - done] = waiting.parts[k];
+    waiting.count -= done;
+}
+
+static void StepAndPlaceChunk(void* context, int32_t part)
+{
+    PassContext& pc = *static_cast<PassContext*>(context);
+    StepChunk(context, part);
+    waiting.parts[waiting.count++] = part;
+    PlaceWaiting(pc);
+}
+
+// Every chunk is taken before any thread finishes, and stepping never
+// waits, so every count this waits for comes.
+static void PlaceAllWaiting(void* context)
+{
+    PassContext& pc = *static_cast<PassContext*>(context);
+    for (;;) {
+        PlaceWaiting(pc);
+        if (waiting.count == 0) return;
+        CpuPause();
+    }
+}
+
+// A layered pass without snaps: one meeting, the reseeds placed by the
+// threads that stepped them; the worker's generator ends where the plain
+// pass leaves it.
 static void StepAndReseed(PassContext& pc)
 {
-    for (int32_t part = 0; part < pc.parts; ++part) chunkWork[part]->stepped.store(false, std::memory_order_relaxed);
-    nextToPlace = 0;
-    StartParts(StepChunk, &pc, pc.parts, pc.threads - 1);
-    FinishParts(PlaceSteppedReseeds);
-    while (PlaceSteppedReseeds(&pc)) {
-    }
-    size_t total = 0;
-    for (int32_t part = 0; part < pc.parts; ++part) total += chunkWork[part]->reseeds.size();
+    for (int32_t part = 0; part < pc.parts; ++part)
+        chunkWork[part]->reseedCount.store(-1, std::memory_order_relaxed);
+    pc.stateBefore = RandomState();
+    pc.placed.store(0, std::memory_order_relaxed);
+    StartParts(StepAndPlaceChunk, &pc, pc.parts, pc.threads - 1, PlaceAllWaiting);
+    FinishParts();
+    while (pc.placed.load(std::memory_order_acquire) < pc.parts) CpuPause();
+    uint64_t total = 0;
+    for (int32_t part = 0; part < pc.parts; ++part) total += static_cast<uint64_t>(chunkWork[part]->reseeds.size());
+    SetRandomState(RandomStateAfter(pc.stateBefore, 2 * total));
     NoteReseeds(static_cast<int32_t>(total));
 }
 

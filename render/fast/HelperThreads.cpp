@@ -17,12 +17,6 @@
 #define THREAD_ENTRY
 #endif
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-static void CpuPause() { _mm_pause(); }
-#else
-static void CpuPause() {}
-#endif
 
 namespace {
 
@@ -30,6 +24,7 @@ struct Job {
     void (*work)(void*, int32_t);
     void* context;
     int32_t parts;
+    void (*finish)(void*);  // on each thread once it has no part left to take, or null
 };
 
 // The current job: published under the mutex, with a new generation, and
@@ -69,9 +64,7 @@ int32_t TakeFrom(int32_t home, const Job& j)
     return part < j.parts ? static_cast<int32_t>(part) : -1;
 }
 
-// meanwhile, on the caller only: run after each of its parts until it has
-// nothing to do.
-void TakeParts(const Job& j, bool (*meanwhile)(void*) = nullptr)
+void TakeParts(const Job& j)
 {
     const int32_t slot = threadSlot < jobThreads ? threadSlot : 0;
     int32_t home = slot;
@@ -84,10 +77,8 @@ void TakeParts(const Job& j, bool (*meanwhile)(void*) = nullptr)
         }
         j.work(j.context, part);
         partsDone.fetch_add(1, std::memory_order_release);
-        if (meanwhile)
-            while (meanwhile(j.context)) {
-            }
     }
+    if (j.finish) j.finish(j.context);
 }
 
 THREAD_ENTRY void HelperMain(int32_t slot)
@@ -167,11 +158,11 @@ static bool startedInline = false;
 static bool startedShared = false;
 
 void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
-                int32_t helperCount)
+                int32_t helperCount, void (*finish)(void* context))
 {
     FinishParts();
     if (parts <= 0) return;
-    started = {work, context, parts};
+    started = {work, context, parts, finish};
     if (helperCount > helperLimit) helperCount = helperLimit;
     if (helperCount > 0 && parts > 1 && static_cast<int32_t>(helpers->size()) != helperCount) {
         StopHelpers();
@@ -197,25 +188,20 @@ void StartParts(void (*work)(void* context, int32_t part), void* context, int32_
     startedShared = true;
 }
 
-void FinishParts(bool (*meanwhile)(void* context))
+void FinishParts()
 {
     if (startedInline) {
         startedInline = false;
-        for (int32_t part = 0; part < started.parts; ++part) {
-            started.work(started.context, part);
-            if (meanwhile)
-                while (meanwhile(started.context)) {
-                }
-        }
+        for (int32_t part = 0; part < started.parts; ++part) started.work(started.context, part);
+        if (started.finish) started.finish(started.context);
         return;
     }
     if (!startedShared) return;
     startedShared = false;
-    TakeParts(started, meanwhile);
+    TakeParts(started);
     // The last parts are usually a few microseconds from done: spin before
     // giving the processor away, as a yield is a system call each time.
     for (int spin = 0; partsDone.load(std::memory_order_acquire) < started.parts; ++spin) {
-        if (meanwhile && meanwhile(started.context)) continue;
         if (spin < 20000)
             CpuPause();
         else

@@ -3,6 +3,14 @@
 // thread (the render worker). Only the worker calls these.
 #include <cstdint>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+// One wait of a spin loop, kind to the other thread of the core.
+inline void CpuPause() { _mm_pause(); }
+#else
+inline void CpuPause() {}
+#endif
+
 // Logical processors the machine reports (at least 1).
 int32_t ProcessorCount();
 
@@ -24,12 +32,13 @@ void RunParts(void (*work)(void* context, int32_t part), void* context, int32_t 
 // started before: one job at a time); FinishParts takes the parts still
 // left on the caller and returns when every part is done. Without helpers
 // (or with one part) the parts run at FinishParts.
+// finish(context), when given, runs on every thread of the job (the caller
+// included) once it finds no part left to take: before FinishParts returns
+// on the caller, but a helper's may still run after it; a job that needs
+// them done counts them itself.
 void StartParts(void (*work)(void* context, int32_t part), void* context, int32_t parts,
-                int32_t helpers);
-// meanwhile(context), when given, runs on the caller after each of its
-// parts and while it waits, until it returns false: work the caller does
-// as the parts finish.
-void FinishParts(bool (*meanwhile)(void* context) = nullptr);
+                int32_t helpers, void (*finish)(void* context) = nullptr);
+void FinishParts();
 // Whether the job started with this context is not yet finished.
 bool PartsStarted(const void* context);
 
