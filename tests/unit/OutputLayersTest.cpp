@@ -127,7 +127,9 @@ TEST_F(OutputLayersTest, ReadersDuringASharedRunSeeTheWholePicture)
         for (int32_t i = 0; i < layers.count; ++i)
             for (size_t k = 0; k < reference.size() && !helpersSplatted; ++k) helpersSplatted = layers.pixels[i][k] != 0;
     }
-    if (helpersSplatted) EXPECT_NE(OutputBytes(), reference);
+    if (helpersSplatted) {
+        EXPECT_NE(OutputBytes(), reference);
+    }
     EXPECT_EQ(Picture(), reference);
 
     // The right pane, as the paint computes it.
