@@ -1,8 +1,10 @@
 #pragma once
 // The step phase of a block, written once over a lane type L: L::count
-// samples per vector of doubles. Each kernel's file includes this with its
-// own lane type and target; everything here has internal linkage, so no
-// function built for one target can stand in for the other's.
+// samples per vector of doubles. FastStepSse2.cpp, the one step kernel,
+// includes this with its lane type (a four-lane AVX2 one measured slower and
+// went). A wider lane type would be a file of its own, built for its own
+// target: everything here has internal linkage, so no function built for
+// one target can stand in for another's.
 #include "render/fast/FastStep.h"
 #include "render/fast/FastStepScalar.h"
 
