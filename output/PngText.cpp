@@ -81,7 +81,8 @@ bool ReadPngTexts(const char* path, std::vector<PngText>& texts, std::string& re
         if (type == "IEND") break;
         if (type != "tEXt") {
             // Skip the data and the CRC.
-            if (length > 0x7fffffffu || std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0)
+            // The step stays within a 32-bit long, as on Windows.
+            if (length > 0x7ffffff0u || std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0)
                 ok = Fail(reason, "the PNG file is damaged");
             continue;
         }

@@ -19,7 +19,7 @@ done
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DHALOVANE_FUZZ=ON -DHALOVANE_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(settings real cmdline settings-write settings-input)
+targets=(settings real cmdline settings-write settings-input png-text)
 cmake --build "$dir" -j "$jobs" --target "${targets[@]/#/fuzz-}"
 
 limit=(-max_total_time="$seconds")

@@ -669,6 +669,8 @@ TEST(RenderCli, APictureWithoutAWholeRecipeIsRefused)
     damaged[at + 5] = '2';
     { std::ofstream("cli-damaged.png", std::ios::binary) << damaged; }
     { std::ofstream("cli-short.png", std::ios::binary) << whole.substr(0, 40); }
+    // After the header, a chunk too long to step over in a 32-bit long.
+    { std::ofstream("cli-huge.png", std::ios::binary) << whole.substr(0, 33) << std::string("\x7f\xff\xff\xfczzzz", 8); }
     const struct {
         std::string picture;
         const char* reason;
@@ -676,6 +678,7 @@ TEST(RenderCli, APictureWithoutAWholeRecipeIsRefused)
         {std::string(HALOVANE_SOURCE_DIR) + "/docs/images/render.png", "it carries no halovane-render recipe"},
         {"cli-damaged.png", "a text chunk of the PNG file is damaged"},
         {"cli-short.png", "the PNG file ends early"},
+        {"cli-huge.png", "the PNG file is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.picture);
@@ -685,7 +688,7 @@ TEST(RenderCli, APictureWithoutAWholeRecipeIsRefused)
     }
     struct stat info;
     EXPECT_NE(stat("cli-never.png", &info), 0);
-    for (const char* f : {"cli-whole.png", "cli-damaged.png", "cli-short.png"}) std::remove(f);
+    for (const char* f : {"cli-whole.png", "cli-damaged.png", "cli-short.png", "cli-huge.png"}) std::remove(f);
 }
 
 // --print-settings on a picture: its settings file lines, then the rest of
