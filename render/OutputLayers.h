@@ -25,7 +25,7 @@ struct OutputLayerView {
 };
 
 // Worker, inside a pass (under blocksLock): at least count layers of the
-// output image's size, zeroed, their pixels in into[0 .. count - 1]. False
+// output image's size (new ones zeroed), their pixels in into[0 .. count - 1]. False
 // when the memory is refused or the layers would pass their budget; the pass
 // then sorts its splats instead.
 bool ProvideOutputLayers(int32_t count, uint8_t** into);
