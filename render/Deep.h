@@ -51,3 +51,12 @@ uint32_t* ResolveDeepCounts();
 
 // min(UINT32_MAX, e + x).
 inline void AddExcess(uint32_t& e, uint32_t x) { e = e + x < e ? UINT32_MAX : e + x; }
+
+// One byte's saturating add in a deep render: what does not fit goes to
+// its excess.
+inline void AddByteKeeping(uint8_t& pixel, uint32_t& excess, uint32_t add)
+{
+    const uint32_t sum = pixel + add;
+    if (sum > 255u) AddExcess(excess, sum - 255u);
+    pixel = static_cast<uint8_t>(sum > 255u ? 255u : sum);
+}

@@ -191,11 +191,7 @@ void AddSaturated(uint8_t* pixel, Colour3 c)
 static void AddSaturatedKeeping(uint8_t* pixels, uint32_t* excess, size_t at, Colour3 c)
 {
     const uint8_t add[3] = {c.blue, c.green, c.red};
-    for (size_t i = 0; i < 3; ++i) {
-        const uint32_t sum = static_cast<uint32_t>(pixels[at + i]) + add[i];
-        if (sum > 255u) AddExcess(excess[at + i], sum - 255u);
-        pixels[at + i] = static_cast<uint8_t>(sum > 255u ? 255u : sum);
-    }
+    for (size_t i = 0; i < 3; ++i) AddByteKeeping(pixels[at + i], excess[at + i], add[i]);
 }
 
 Colour3 QuarterColour(Colour3 c)

@@ -177,11 +177,8 @@ static inline void SplatDeepRow(uint8_t* pixels, uint32_t* excess, uint32_t at, 
 #else
 static inline void AddBytesKeeping(uint8_t* pixels, uint32_t* excess, uint32_t at, uint64_t add, int n)
 {
-    for (int i = 0; i < n; ++i) {
-        const uint32_t sum = pixels[at + i] + static_cast<uint32_t>((add >> (8 * i)) & 0xFF);
-        if (sum > 255) AddExcess(excess[at + i], sum - 255);
-        pixels[at + i] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
-    }
+    for (int i = 0; i < n; ++i)
+        AddByteKeeping(pixels[at + i], excess[at + i], static_cast<uint32_t>((add >> (8 * i)) & 0xFF));
 }
 
 static inline void SplatDeep(uint8_t* pixels, uint32_t* excess, uint32_t rowBytes, uint32_t at, uint32_t colour,

@@ -28,10 +28,11 @@ SeedConstants ReadSeedConstants();
 void ReseedSamples(SampleSet& samples, const int32_t* indices, int32_t count, const SeedConstants& k,
                    int32_t threads);
 
-// The reseeds of a pass without snaps, placed a stretch at a time: the
-// worker calls NoteReseeds once with the pass's count, then PlaceReseeds
-// for its stretches in sample order. julia0 is c[0] as the pass began (a
-// Julia reseed's constant).
+// The reseeds of a pass without snaps, placed a stretch at a time by any
+// thread: PlaceReseeds draws from the calling thread's generator, which the
+// caller sets to the state the reseeds before the stretch leave; the worker
+// calls NoteReseeds once with the pass's count. julia0 is c[0] as the pass
+// began (a Julia reseed's constant).
 void NoteReseeds(int32_t count);
 void PlaceReseeds(SampleSet& samples, const int32_t* indices, int32_t count, const SeedConstants& k,
                   PlanePoint julia0);
